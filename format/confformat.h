@@ -1,0 +1,92 @@
+#pragma once
+// The model of one device format: the variables of a configuration image, their
+// kinds, places and current values. Built from a description's Format element.
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <climits>
+#include <map>
+
+class QDomElement;
+class QWidget;
+
+enum VarKind {
+    KindInt = 0,
+    KindTime = 1,
+    KindIp = 2,
+    KindFloat = 3,
+    KindString = 4,
+    KindStruct = 5,
+    KindFile = 6,
+};
+
+struct ConfVar {
+    qint32 offset = 0; // byte offset in the data area; also the variable's id
+    qint32 size = 0;   // bytes taken in the data area
+    QString name;      // full name, e.g. port.baud or speed[3]
+    VarKind kind = KindInt;
+    qint32 value = 0;  // KindInt, KindTime, KindIp
+    qint32 min = INT_MIN;
+    qint32 max = INT_MAX;
+    QStringList items; // select or bool items; empty for a plain number
+    float floatValue = 0.0f;
+    float floatMin = 0.0f;
+    float floatMax = 0.0f;
+    qint32 decimals = 1;
+    QString suffix;
+    QString text;       // KindString
+    qint32 fileLength = 0;
+    QByteArray fileData; // KindFile contents; empty while there are none
+};
+
+class ConfFormat : public QObject
+{
+    Q_OBJECT
+public:
+    // Builds a format from a Format element; null (after a diagnostic line) on any error.
+    static ConfFormat *create(const QString &id, const QDomElement &format);
+    ~ConfFormat() override;
+
+    QString id;
+    // Ordered by full name; QString's operator< compares UTF-16 code units,
+    // so x[10] sorts before x[2] and upper case before lower case.
+    std::map<QString, ConfVar> vars;
+    QString encoding = QStringLiteral("CP1251");
+    qint32 dataSize = 0;
+
+    bool parseVars(const QString &prefix, const QDomElement &element);
+    bool parseVarType(ConfVar &var, const QDomElement &element);
+
+    // Lookups. By id: first variable in name order with that offset that is not a structure.
+    const ConfVar *varByName(const QString &name) const;
+    ConfVar *varById(int id);
+    const ConfVar *varById(int id) const;
+    qint32 intValue(const QString &name) const;
+    int idOf(const QString &name) const;
+    QString nameOf(int id) const;
+
+    // Binary image: 16-bit size, data area, CRC-16.
+    int imageSize() const { return dataSize + 4; }
+    int pack(uchar *buffer) const;
+    QByteArray pack() const;
+    bool unpack(const uchar *buffer, int length);
+
+    // Text forms of values.
+    QString text(int id) const;
+    QString varText(const ConfVar *var) const;
+
+    // Value editors (modal dialogs); defined in the widget library.
+    bool edit(QWidget *parent, int id, const QString &label);
+    bool editVar(QWidget *parent, ConfVar *var, const QString &label);
+
+    // XML value files.
+    bool saveValues(const QString &path) const;
+    bool loadValues(const QString &path);
+
+private:
+    explicit ConfFormat(const QString &id);
+};
+
+// Reflected CRC-16, polynomial 0xA001, no final XOR. With init 0xFFFF this is CRC-16/MODBUS.
+quint16 crc16(quint16 init, const uchar *data, int count);
