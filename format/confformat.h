@@ -86,6 +86,12 @@ public:
 
 private:
     explicit ConfFormat(const QString &id);
+
+    bool addVar(const QString &fullName, const QDomElement &element);
+    bool parseStruct(ConfVar &var, const QDomElement &element);
+    bool growDataSize(qint64 bytes);
+
+    int structNesting = 0;
 };
 
 // Reflected CRC-16, polynomial 0xA001, no final XOR. With init 0xFFFF this is CRC-16/MODBUS.

@@ -1,0 +1,256 @@
+// Reading a description's Format element into a ConfFormat: one helper per tag family.
+#include "format/confformat.h"
+
+#include "format/diag.h"
+
+#include <QDomElement>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// The image header holds the data size in 16 bits, so a larger data area could be
+// packed but never read back.
+constexpr qint64 MaxDataSize = 65535;
+// Arrays of (possibly empty) structures multiply; every real variable takes at least
+// one byte, so this only stops descriptions that would exhaust memory.
+constexpr size_t MaxRecords = 262144;
+// Each nesting level costs a stack frame; real descriptions nest two or three deep.
+constexpr int MaxStructNesting = 64;
+constexpr int MaxArrayDim = 100;
+constexpr int MaxStringSize = 255;
+constexpr int MaxFileSize = 10240;
+
+// Decimal integer; text that is not a number (or does not fit) reads as 0.
+// QString::toInt ignores leading and trailing blanks, so " 5" reads as 5.
+int toInt(const QString &text)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok, 10);
+    return ok ? v : 0;
+}
+
+int intAttribute(const QDomElement &e, const QString &name, int absent)
+{
+    return e.hasAttribute(name) ? toInt(e.attribute(name)) : absent;
+}
+
+float floatAttribute(const QDomElement &e, const QString &name, quint32 absentBits)
+{
+    if (!e.hasAttribute(name)) {
+        float f;
+        std::memcpy(&f, &absentBits, sizeof f);
+        return f;
+    }
+    bool ok = false;
+    const float v = e.attribute(name).toFloat(&ok);
+    return ok ? v : 0.0f;
+}
+
+void readInt(ConfVar &var, const QDomElement &e, int size)
+{
+    var.kind = KindInt;
+    var.size = size;
+    var.value = 0;
+    var.suffix = e.attribute(QStringLiteral("suffix"));
+    var.min = intAttribute(e, QStringLiteral("min"), INT_MIN);
+    var.max = intAttribute(e, QStringLiteral("max"), INT_MAX);
+    // Empty pieces are kept: "a||b" has three items and "" one empty item.
+    if (e.hasAttribute(QStringLiteral("select")))
+        var.items = e.attribute(QStringLiteral("select")).split(QLatin1Char('|'));
+}
+
+void readBool(ConfVar &var, const QDomElement &e)
+{
+    var.kind = KindInt;
+    var.size = 1;
+    var.value = 0;
+    var.items = QStringList{e.attribute(QStringLiteral("false"), ConfFormat::tr("off")),
+                            e.attribute(QStringLiteral("true"), ConfFormat::tr("on"))};
+}
+
+void readFloat(ConfVar &var, const QDomElement &e)
+{
+    var.kind = KindFloat;
+    var.size = 4;
+    var.floatValue = 0.0f;
+    var.decimals = toInt(e.attribute(QStringLiteral("format"), QStringLiteral("1")));
+    var.suffix = e.attribute(QStringLiteral("suffix"));
+    // Defaults are FLT_MIN (smallest positive normal, not the most negative value) and FLT_MAX.
+    var.floatMin = floatAttribute(e, QStringLiteral("min"), 0x00800000u);
+    var.floatMax = floatAttribute(e, QStringLiteral("max"), 0x7F7FFFFFu);
+}
+
+bool readSize(ConfVar &var, const QDomElement &e, int maxSize)
+{
+    if (!e.hasAttribute(QStringLiteral("size"))) {
+        diagOut("No 'size' property\n");
+        return false;
+    }
+    var.size = qBound(1, toInt(e.attribute(QStringLiteral("size"))), maxSize);
+    return true;
+}
+
+bool readString(ConfVar &var, const QDomElement &e)
+{
+    if (!readSize(var, e, MaxStringSize))
+        return false;
+    var.kind = KindString;
+    var.text.clear();
+    return true;
+}
+
+bool readFile(ConfVar &var, const QDomElement &e)
+{
+    if (!readSize(var, e, MaxFileSize))
+        return false;
+    // The slot starts with a 2-byte length; a smaller slot could hold neither.
+    if (var.size < 2) {
+        diagOut("File '%s' too small\n", qPrintable(var.name));
+        return false;
+    }
+    var.kind = KindFile;
+    var.fileLength = 0;
+    var.fileData.clear();
+    return true;
+}
+
+} // namespace
+
+ConfFormat *ConfFormat::create(const QString &id, const QDomElement &format)
+{
+    std::unique_ptr<ConfFormat> conf(new ConfFormat(id));
+    conf->encoding = format.attribute(QStringLiteral("encoding"), QStringLiteral("CP1251"));
+    conf->dataSize = 0;
+    if (!conf->parseVars(QString(), format))
+        return nullptr;
+    return conf.release();
+}
+
+bool ConfFormat::growDataSize(qint64 bytes)
+{
+    const qint64 next = qint64(dataSize) + bytes;
+    if (next > MaxDataSize) {
+        diagOut("Data area too large (%lld bytes)\n", static_cast<long long>(next));
+        return false;
+    }
+    dataSize = qint32(next);
+    return true;
+}
+
+bool ConfFormat::addVar(const QString &fullName, const QDomElement &element)
+{
+    if (vars.count(fullName)) {
+        diagOut("Duplicate var name '%s'\n", qPrintable(fullName));
+        return false;
+    }
+    if (vars.size() >= MaxRecords) {
+        diagOut("Too many variables (more than %d)\n", int(MaxRecords));
+        return false;
+    }
+    ConfVar var;
+    var.name = fullName;
+    var.offset = dataSize;
+    if (!parseVarType(var, element))
+        return false;
+    const qint32 size = var.size;
+    vars.emplace(fullName, std::move(var));
+    return growDataSize(size);
+}
+
+bool ConfFormat::parseVars(const QString &prefix, const QDomElement &element)
+{
+    for (QDomNode node = element.firstChild(); !node.isNull(); node = node.nextSibling()) {
+        if (!node.isElement())
+            continue;
+        const QDomElement e = node.toElement();
+        if (e.tagName() == QLatin1String("pad")) {
+            const int size = toInt(e.attribute(QStringLiteral("size"), QStringLiteral("1")));
+            // A negative pad would move later slots back over earlier ones.
+            if (size < 0) {
+                diagOut("Bad pad size %d\n", size);
+                return false;
+            }
+            if (!growDataSize(size))
+                return false;
+            continue;
+        }
+        if (!e.hasAttribute(QStringLiteral("name"))) {
+            diagOut("No 'name' property\n");
+            return false;
+        }
+        const QString name = e.attribute(QStringLiteral("name"));
+        const int bracket = name.indexOf(QLatin1Char('['));
+        if (bracket < 0) {
+            if (!addVar(prefix + name, e))
+                return false;
+            continue;
+        }
+        const QString base = name.left(bracket);
+        const QString rest = name.mid(bracket + 1);
+        if (!rest.endsWith(QLatin1Char(']'))) {
+            diagOut("Bad array format\n");
+            return false;
+        }
+        const int dim = toInt(rest.chopped(1));
+        if (dim < 1 || dim > MaxArrayDim) {
+            diagOut("Bad array dim\n");
+            return false;
+        }
+        for (int i = 0; i < dim; ++i) {
+            if (!addVar(prefix + base + QLatin1Char('[') + QString::number(i) + QLatin1Char(']'), e))
+                return false;
+        }
+    }
+    return true;
+}
+
+bool ConfFormat::parseVarType(ConfVar &var, const QDomElement &element)
+{
+    const QString tag = element.tagName();
+    if (tag == QLatin1String("bool")) {
+        readBool(var, element);
+    } else if (tag == QLatin1String("byte")) {
+        readInt(var, element, 1);
+    } else if (tag == QLatin1String("word")) {
+        readInt(var, element, 2);
+    } else if (tag == QLatin1String("dword")) {
+        readInt(var, element, 4);
+    } else if (tag == QLatin1String("hhmm")) {
+        var.kind = KindTime;
+        var.size = 2;
+        var.value = 0;
+    } else if (tag == QLatin1String("ip")) {
+        var.kind = KindIp;
+        var.size = 4;
+        var.value = 0;
+    } else if (tag == QLatin1String("float")) {
+        readFloat(var, element);
+    } else if (tag == QLatin1String("string")) {
+        return readString(var, element);
+    } else if (tag == QLatin1String("file")) {
+        return readFile(var, element);
+    } else if (tag == QLatin1String("struct")) {
+        return parseStruct(var, element);
+    } else {
+        diagOut("Bad type '%s'\n", qPrintable(tag));
+        return false;
+    }
+    return true;
+}
+
+bool ConfFormat::parseStruct(ConfVar &var, const QDomElement &element)
+{
+    var.kind = KindStruct;
+    var.size = 0;
+    if (structNesting >= MaxStructNesting) {
+        diagOut("Struct '%s' nested too deeply\n", qPrintable(var.name));
+        return false;
+    }
+    ++structNesting;
+    // The members go into vars before the structure's own record, which is inserted by
+    // the caller afterwards with the offset of its first member.
+    const bool ok = parseVars(var.name + QLatin1Char('.'), element);
+    --structNesting;
+    return ok;
+}

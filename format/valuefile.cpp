@@ -1,0 +1,109 @@
+// Configuration value files: every variable by full name with its value as text.
+#include "format/confformat.h"
+
+#include "format/xmldoc.h"
+
+#include <QDomDocument>
+#include <QDomElement>
+#include <QDomImplementation>
+
+namespace {
+
+const QString RootTag = QStringLiteral("Configuration");
+const QString VarTag = QStringLiteral("Var");
+const QString NameAttr = QStringLiteral("name");
+const QString ValueAttr = QStringLiteral("value");
+const QString IdAttr = QStringLiteral("id");
+
+QString valueText(const ConfVar &var)
+{
+    switch (var.kind) {
+    case KindInt:
+    case KindTime:
+    case KindIp:
+        // An address is the little-endian int32 of its four bytes, which is the value itself.
+        return QString::number(var.value);
+    case KindFloat:
+        return QString::number(double(var.floatValue), 'g', 6);
+    case KindString:
+        return var.text;
+    case KindFile:
+        return QString::fromLatin1(var.fileData.left(var.fileLength).toBase64());
+    case KindStruct:
+        break;
+    }
+    return QString();
+}
+
+void setValue(ConfVar &var, const QString &text)
+{
+    bool ok = false;
+    switch (var.kind) {
+    case KindInt:
+    case KindTime:
+    case KindIp: {
+        const int v = text.toInt(&ok, 10);
+        var.value = ok ? v : 0;
+        break;
+    }
+    case KindFloat: {
+        const float f = text.toFloat(&ok);
+        var.floatValue = ok ? f : 0.0f;
+        break;
+    }
+    case KindString:
+        var.text = text.left(var.size - 1);
+        break;
+    case KindFile:
+        var.fileData = QByteArray::fromBase64(text.toLatin1()).left(var.size - 2);
+        var.fileLength = int(var.fileData.size());
+        break;
+    case KindStruct:
+        break;
+    }
+}
+
+} // namespace
+
+bool ConfFormat::saveValues(const QString &path) const
+{
+    QDomImplementation impl;
+    QDomDocument doc(impl.createDocumentType(RootTag, QString(), QString()));
+    QDomElement root = doc.createElement(RootTag);
+    root.setAttribute(IdAttr, id);
+    doc.appendChild(root);
+    for (const auto &entry : vars) {
+        const ConfVar &var = entry.second;
+        if (var.kind == KindStruct)
+            continue;
+        QDomElement e = doc.createElement(VarTag);
+        e.setAttribute(NameAttr, var.name);
+        e.setAttribute(ValueAttr, valueText(var));
+        root.appendChild(e);
+    }
+    return saveXmlDocument(doc, path);
+}
+
+bool ConfFormat::loadValues(const QString &path)
+{
+    bool ok = false;
+    const QDomDocument doc = loadXmlDocumentWithBackup(path, &ok);
+    if (!ok)
+        return false;
+    const QDomElement root = doc.documentElement();
+    // A root without an id belongs to the format "noname", as everywhere else.
+    if (root.tagName() != RootTag || root.attribute(IdAttr, QStringLiteral("noname")) != id)
+        return false;
+    for (QDomNode node = root.firstChild(); !node.isNull(); node = node.nextSibling()) {
+        if (!node.isElement())
+            continue;
+        const QDomElement e = node.toElement();
+        if (e.tagName() != VarTag)
+            continue;
+        const auto it = vars.find(e.attribute(NameAttr));
+        if (it == vars.end())
+            continue;
+        setValue(it->second, e.attribute(ValueAttr));
+    }
+    return true;
+}

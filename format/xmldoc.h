@@ -1,0 +1,17 @@
+#pragma once
+// Whole-file XML reading and writing for descriptions and value files. Writing keeps
+// the previous file as path + ".bak"; reading can fall back to that copy.
+#include <QDomDocument>
+#include <QString>
+
+// Parses the file without namespace processing. On failure prints why on standard
+// error and returns an empty document with *ok false. ok may be null.
+QDomDocument loadXmlDocument(const QString &path, bool *ok);
+
+// As loadXmlDocument; when the file itself fails, the result for path + ".bak".
+QDomDocument loadXmlDocumentWithBackup(const QString &path, bool *ok);
+
+// Moves an existing file to path + ".bak" (replacing an older one) and writes the
+// document with indentation 0. False, after a line on standard error, when the file
+// could not be opened or written.
+bool saveXmlDocument(const QDomDocument &doc, const QString &path);
