@@ -1,0 +1,89 @@
+// The serial port list: the system's serial ports, then the ports announced in the port
+// registry. The registry lets a port that the system cannot describe (a pseudo-terminal with
+// the device simulator behind it) appear with a description, the way a USB-serial adapter does:
+// a directory ($VANT_PORT_REGISTRY, else ${XDG_RUNTIME_DIR:-/tmp}/vant-conf-ports) of files
+// "<pid>.port", each one line "<port path> <description>". An entry counts while its process
+// lives and its path exists.
+#include "device/serialport.h"
+
+#include "format/diag.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+#include <cerrno>
+#include <csignal>
+#include <limits>
+
+namespace {
+
+QString registryDir()
+{
+    const QByteArray configured = qgetenv("VANT_PORT_REGISTRY");
+    if (!configured.isEmpty())
+        return QFile::decodeName(configured);
+    QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty())
+        runtime = "/tmp";
+    return QFile::decodeName(runtime) + QLatin1String("/vant-conf-ports");
+}
+
+bool processAlive(qint64 pid)
+{
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+        return false;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+struct RegisteredPort {
+    QString path;
+    QString description;
+};
+
+QList<RegisteredPort> registeredPorts()
+{
+    QList<RegisteredPort> ports;
+    const QDir dir(registryDir());
+    const QStringList files = dir.entryList({QStringLiteral("*.port")}, QDir::Files, QDir::Name);
+    for (const QString &fileName : files) {
+        bool ok = false;
+        const qint64 pid = fileName.chopped(5).toLongLong(&ok);
+        if (!ok || !processAlive(pid))
+            continue;
+        QFile file(dir.filePath(fileName));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        // One short line; a longer file is not one of ours.
+        const QString line = QString::fromLocal8Bit(file.readLine(4096)).trimmed();
+        const qsizetype blank = line.indexOf(QLatin1Char(' '));
+        const QString path = blank < 0 ? line : line.left(blank);
+        if (path.isEmpty() || !QFileInfo::exists(path))
+            continue;
+        ports.append({path, blank < 0 ? QString() : line.mid(blank + 1)});
+    }
+    return ports;
+}
+
+} // namespace
+
+QStringList comListPorts()
+{
+    QStringList entries;
+    int device = 0;
+    const auto add = [&](const QString &portName, const QString &description) {
+        ++device;
+        // The friendly name as the system would show it: description, then the port in brackets.
+        const QString friendly = description + QLatin1String(" (") + portName + QLatin1Char(')');
+        diagOut("Dev %d name '%s'\n", device, qPrintable(friendly));
+        if (entries.size() < ComListMax)
+            entries.append(portName + QLatin1Char(' ') + description);
+    };
+    const QList<QSerialPortInfo> system = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : system)
+        add(info.portName(), info.description());
+    for (const RegisteredPort &port : registeredPorts())
+        add(port.path, port.description);
+    return entries;
+}

@@ -1,0 +1,333 @@
+// The port layer over real pseudo-terminals: opening, line settings, reads with time-outs,
+// a vanishing far end, the clock, and the port list with its registry.
+#include "device/serialport.h"
+#include "format/diag.h"
+#include "ptypeer.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <climits>
+#include <termios.h>
+
+class TestSerialPort : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup();
+
+    void open_missingPort_printsErrnoAndFails_data();
+    void open_missingPort_printsErrnoAndFails();
+    void open_symlinkToDevice_opens();
+    void open_portHeld_isExclusive();
+
+    void setup_baudTable_setsLineSpeed_data();
+    void setup_baudTable_setsLineSpeed();
+
+    void read_byteWaiting_returnsAtOnce();
+    void read_nothingArrives_returnsZeroAfterTimeout();
+    void read_zeroTimeout_collectsPendingBytes();
+    void writeAll_reachesFarEnd();
+
+    void farEndVanishes_readAndWriteEndAtOnce();
+    void reopen_afterFailure_clearsFailedState();
+
+    void deadline_countsDown_acrossClockWrap_data();
+    void deadline_countsDown_acrossClockWrap();
+
+    void list_registryEntries_aliveAndPresentOnly();
+    void list_capsAtThirtyOneEntries();
+
+private:
+    QByteArray capturedErr;
+};
+
+void TestSerialPort::cleanup()
+{
+    comClose();
+    setDiagSink({});
+    msClockShiftForTesting(0);
+    qunsetenv("VANT_PORT_REGISTRY");
+}
+
+void TestSerialPort::open_missingPort_printsErrnoAndFails_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("line");
+    // A Windows-style name has no device here: ENOENT, the same code Windows reports.
+    QTest::newRow("windows port name") << QByteArray("COM1") << QByteArray("COM Error 2\n");
+    QTest::newRow("lower-case keyword") << QByteArray("auto") << QByteArray("COM Error 2\n");
+    QTest::newRow("missing absolute path") << QByteArray("/nonexistent/ttyX") << QByteArray("COM Error 2\n");
+    // A regular file opens, but is no terminal: ENOTTY.
+    QTest::newRow("not a terminal") << QByteArray("/etc/hostname") << QByteArray("COM Error 25\n");
+}
+
+void TestSerialPort::open_missingPort_printsErrnoAndFails()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, line);
+    QByteArray err;
+    setDiagSink([&](DiagStream s, const QByteArray &text) {
+        if (s == DiagStream::Err)
+            err += text;
+    });
+    QVERIFY(!comOpen(name.constData()));
+    QCOMPARE(err, line);
+    uchar byte;
+    QCOMPARE(comRead(&byte, 1, 0), 0);
+}
+
+void TestSerialPort::open_symlinkToDevice_opens()
+{
+    PtyPeer peer;
+    QVERIFY(peer.isValid());
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("ttyVANT0"));
+    QVERIFY(QFile::link(peer.slavePath, link));
+    QVERIFY(comOpen(QFile::encodeName(link).constData()));
+    const uchar out[] = {0x49};
+    QCOMPARE(comWriteAll(out, 1), 1);
+    QCOMPARE(peer.read(1, 1000).toHex(' '), QByteArray("49"));
+}
+
+void TestSerialPort::open_portHeld_isExclusive()
+{
+    PtyPeer peer;
+    QVERIFY(peer.isValid());
+    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
+    QSerialPort other(peer.slavePath);
+    QVERIFY(!other.open(QIODevice::ReadWrite));
+    comClose();
+    QVERIFY(other.open(QIODevice::ReadWrite));
+    other.close();
+}
+
+void TestSerialPort::setup_baudTable_setsLineSpeed_data()
+{
+    QTest::addColumn<int>("requested");
+    QTest::addColumn<int>("speed");
+    QTest::newRow("115200 kept") << 115200 << int(B115200);
+    QTest::newRow("57600 kept") << 57600 << int(B57600);
+    QTest::newRow("2400 kept") << 2400 << int(B2400);
+    QTest::newRow("300 falls to 1200") << 300 << int(B1200);
+    QTest::newRow("230400 falls to 1200") << 230400 << int(B1200);
+    QTest::newRow("zero falls to 1200") << 0 << int(B1200);
+}
+
+void TestSerialPort::setup_baudTable_setsLineSpeed()
+{
+    QFETCH(int, requested);
+    QFETCH(int, speed);
+    PtyPeer peer;
+    QVERIFY(peer.isValid());
+    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
+    comSetup(requested, 8, 0, 1, false);
+    // Read the line settings back through a descriptor of our own on the same terminal.
+    const int fd = ::open(QFile::encodeName(peer.slavePath).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(fd >= 0);
+    termios t;
+    QCOMPARE(::tcgetattr(fd, &t), 0);
+    ::close(fd);
+    QCOMPARE(int(cfgetospeed(&t)), speed);
+    QCOMPARE(int(t.c_cflag & CSIZE), int(CS8));
+    QCOMPARE(int(t.c_cflag & (PARENB | CSTOPB | CRTSCTS)), 0);
+    QCOMPARE(int(t.c_iflag & (IXON | IXOFF)), 0);
+}
+
+void TestSerialPort::read_byteWaiting_returnsAtOnce()
+{
+    PtyPeer peer;
+    QVERIFY(peer.isValid());
+    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
+    comSetup(115200, 8, 0, 1, false);
+    QVERIFY(peer.write(QByteArray::fromHex("15")));
+    QThread::msleep(20);
+    uchar byte = 0;
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(comRead(&byte, 1, 100), 1);
+    QVERIFY2(timer.elapsed() < 50, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(int(byte), 0x15);
+}
+
+void TestSerialPort::read_nothingArrives_returnsZeroAfterTimeout()
+{
+    PtyPeer peer;
+    QVERIFY(peer.isValid());
+    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
+    uchar byte;
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(comRead(&byte, 1, 100), 0);
+    QVERIFY2(timer.elapsed() >= 95, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(!comFailed());
+}
+
+void TestSerialPort::read_zeroTimeout_collectsPendingBytes()
+{
+    PtyPeer peer;
+    QVERIFY(peer.isValid());
+    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
+    uchar buffer[16];
+    QCOMPARE(comRead(buffer, 16, 0), 0);
+    QVERIFY(peer.write(QByteArray::fromHex("0102030405")));
+    QThread::msleep(20);
+    QByteArray got;
+    int n;
+    while ((n = comRead(buffer, 2, 0)) > 0)
+        got.append(reinterpret_cast<char *>(buffer), n);
+    QCOMPARE(got.toHex(' '), QByteArray("01 02 03 04 05"));
+}
+
+void TestSerialPort::writeAll_reachesFarEnd()
+{
+    PtyPeer peer;
+    QVERIFY(peer.isValid());
+    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
+    comSetup(115200, 8, 0, 1, false);
+    QByteArray data(4000, '\0');
+    for (int i = 0; i < data.size(); ++i)
+        data[i] = char(i * 7);
+    QCOMPARE(comWriteAll(reinterpret_cast<const uchar *>(data.constData()), int(data.size())),
+             int(data.size()));
+    QCOMPARE(peer.read(int(data.size()), 2000), data);
+}
+
+void TestSerialPort::farEndVanishes_readAndWriteEndAtOnce()
+{
+    PtyPeer peer;
+    QVERIFY(peer.isValid());
+    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
+    comSetup(115200, 8, 0, 1, false);
+    peer.hangUp();
+    uchar byte;
+    QCOMPARE(comRead(&byte, 1, 1000), 0);
+    QVERIFY(comFailed());
+    // Once failed, a long wait does not wait at all.
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 100; ++i)
+        QCOMPARE(comRead(&byte, 1, 1000), 0);
+    QCOMPARE(comWriteAll(&byte, 1), 0);
+    QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed())));
+}
+
+void TestSerialPort::reopen_afterFailure_clearsFailedState()
+{
+    {
+        PtyPeer gone;
+        QVERIFY(comOpen(QFile::encodeName(gone.slavePath).constData()));
+        gone.hangUp();
+        uchar byte;
+        comRead(&byte, 1, 200);
+        QVERIFY(comFailed());
+        comClose();
+    }
+    PtyPeer peer;
+    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
+    QVERIFY(!comFailed());
+    QVERIFY(peer.write(QByteArray::fromHex("06")));
+    uchar byte = 0;
+    QCOMPARE(comRead(&byte, 1, 1000), 1);
+    QCOMPARE(int(byte), 0x06);
+}
+
+void TestSerialPort::deadline_countsDown_acrossClockWrap_data()
+{
+    QTest::addColumn<qint64>("startAt");
+    QTest::newRow("no wrap") << qint64(-1);
+    // The count passes from 0x7FFFFFFF to 0x80000000 (signed wrap) during the wait...
+    QTest::newRow("signed wrap") << qint64(INT_MAX) - 100;
+    // ... or from 0xFFFFFFFF to 0 (unsigned wrap).
+    QTest::newRow("unsigned wrap") << qint64(UINT_MAX) - 100;
+}
+
+void TestSerialPort::deadline_countsDown_acrossClockWrap()
+{
+    QFETCH(qint64, startAt);
+    if (startAt >= 0)
+        msClockShiftForTesting(qint32(quint32(startAt) - quint32(msNow())));
+    deadlineSet(300);
+    const qint32 left = deadlineLeft();
+    QVERIFY2(left > 250 && left <= 300, qPrintable(QString::number(left)));
+    QThread::msleep(150);
+    QVERIFY(deadlineLeft() > 0);
+    QVERIFY(deadlineLeft() < 200);
+    QThread::msleep(200);
+    QVERIFY2(deadlineLeft() <= 0, qPrintable(QString::number(deadlineLeft())));
+    QVERIFY(deadlineLeft() > -1000);
+}
+
+void TestSerialPort::list_registryEntries_aliveAndPresentOnly()
+{
+    PtyPeer first, second;
+    QVERIFY(first.isValid() && second.isValid());
+    QTemporaryDir registry;
+    qputenv("VANT_PORT_REGISTRY", QFile::encodeName(registry.path()));
+
+    const auto writeEntry = [&](qint64 pid, const QString &line) {
+        QFile f(registry.filePath(QString::number(pid) + QLatin1String(".port")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(line.toLocal8Bit() + "\n");
+    };
+    // A process that has ended: its entry is stale.
+    QProcess ended;
+    ended.start(QStringLiteral("true"), {});
+    QVERIFY(ended.waitForFinished());
+    writeEntry(ended.processId(), first.slavePath + QLatin1String(" VANT USB Serial (stale)"));
+    // A live process whose port path is gone.
+    QProcess sleeper;
+    sleeper.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(sleeper.waitForStarted());
+    writeEntry(sleeper.processId(), QStringLiteral("/nonexistent/tty VANT USB Serial (gone)"));
+    writeEntry(QCoreApplication::applicationPid(),
+               second.slavePath + QLatin1String(" VANT USB Serial (simulator)"));
+
+    QByteArray out;
+    setDiagSink([&](DiagStream s, const QByteArray &text) {
+        if (s == DiagStream::Out)
+            out += text;
+    });
+    const QStringList ports = comListPorts();
+    sleeper.kill();
+    sleeper.waitForFinished();
+
+    const QString expected = second.slavePath + QLatin1String(" VANT USB Serial (simulator)");
+    QCOMPARE(ports.filter(QStringLiteral("VANT USB")), QStringList{expected});
+    QCOMPARE(ports.last(), expected);
+    const QByteArray line = "Dev " + QByteArray::number(ports.size()) + " name 'VANT USB Serial (simulator) ("
+                            + second.slavePath.toLocal8Bit() + ")'\n";
+    QVERIFY2(out.endsWith(line), out.constData());
+}
+
+void TestSerialPort::list_capsAtThirtyOneEntries()
+{
+    PtyPeer peer;
+    QVERIFY(peer.isValid());
+    QTemporaryDir registry;
+    qputenv("VANT_PORT_REGISTRY", QFile::encodeName(registry.path()));
+    std::vector<std::unique_ptr<QProcess>> sleepers;
+    for (int i = 0; i < 35; ++i) {
+        auto p = std::make_unique<QProcess>();
+        p->start(QStringLiteral("sleep"), {QStringLiteral("30")});
+        QVERIFY(p->waitForStarted());
+        QFile f(registry.filePath(QString::number(p->processId()) + QLatin1String(".port")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(peer.slavePath.toLocal8Bit() + " VANT USB Serial " + QByteArray::number(i) + "\n");
+        sleepers.push_back(std::move(p));
+    }
+    setDiagSink([](DiagStream, const QByteArray &) {});
+    const QStringList ports = comListPorts();
+    for (auto &p : sleepers) {
+        p->kill();
+        p->waitForFinished();
+    }
+    QCOMPARE(ports.size(), ComListMax);
+}
+
+QTEST_GUILESS_MAIN(TestSerialPort)
+#include "tst_serialport.moc"
