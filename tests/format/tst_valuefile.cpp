@@ -1,0 +1,273 @@
+#include "formattestutil.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+class TestValueFile : public QObject
+{
+    Q_OBJECT
+private slots:
+    void save_exactText();
+    void save_valueTexts_data();
+    void save_valueTexts();
+    void saveLoad_restoresEveryValue();
+    void load_values_data();
+    void load_values();
+    void load_refused_data();
+    void load_refused();
+    void load_fallsBackToBackup();
+    void load_laterDuplicateWins();
+    void save_unwritablePath_fails();
+    void save_controlCharacters_fileStaysReadable();
+};
+
+static const char *const AllKinds =
+    "<Format><bool name='a'/><byte name='b'/><word name='c' select='x|y|z'/><dword name='d'/>"
+    "<hhmm name='e'/><ip name='f'/><float name='g'/><string name='h' size='5'/>"
+    "<file name='i' size='10'/><pad size='3'/>"
+    "<struct name='s[2]'><byte name='m'/></struct><byte name='x[11]'/></Format>";
+
+static bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+static QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void TestValueFile::save_exactText()
+{
+    auto f = formatFromXml("<Format><struct name='p'><byte name='b'/><string name='s' size='20'/></struct>"
+                           "<byte name='x[3]'/><ip name='ip'/></Format>",
+                           "DEV-1");
+    QVERIFY(f);
+    varNamed(f.get(), "p.b")->value = -3;
+    varNamed(f.get(), "p.s")->text = QStringLiteral("a<b & \"c\" ж");
+    varNamed(f.get(), "ip")->value = -939524086;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("v.xml");
+    QVERIFY(f->saveValues(path));
+    QCOMPARE(readFile(path), QByteArray("<!DOCTYPE Configuration>\n"
+                                        "<Configuration id=\"DEV-1\">\n"
+                                        "<Var name=\"ip\" value=\"-939524086\"/>\n"
+                                        "<Var name=\"p.b\" value=\"-3\"/>\n"
+                                        "<Var name=\"p.s\" value=\"a&lt;b &amp; &quot;c&quot; \xd0\xb6\"/>\n"
+                                        "<Var name=\"x[0]\" value=\"0\"/>\n"
+                                        "<Var name=\"x[1]\" value=\"0\"/>\n"
+                                        "<Var name=\"x[2]\" value=\"0\"/>\n"
+                                        "</Configuration>\n"));
+}
+
+void TestValueFile::save_valueTexts_data()
+{
+    QTest::addColumn<QString>("element");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("select stores index") << "<byte name='v' select='a|b'/>" << QVariant(1) << "1";
+    QTest::newRow("hhmm minutes") << "<hhmm name='v'/>" << QVariant(605) << "605";
+    QTest::newRow("ip 192.168.0.1") << "<ip name='v'/>" << QVariant(16820416) << "16820416";
+    QTest::newRow("float pi to six digits") << "<float name='v'/>" << QVariant(3.14159265f) << "3.14159";
+    QTest::newRow("float exponent form") << "<float name='v'/>" << QVariant(1234567.0f) << "1.23457e+06";
+    QTest::newRow("float small exponent") << "<float name='v'/>" << QVariant(0.00001f) << "1e-05";
+    QTest::newRow("float trailing zeros dropped") << "<float name='v'/>" << QVariant(2.5f) << "2.5";
+    QTest::newRow("float negative") << "<float name='v'/>" << QVariant(-100.0f) << "-100";
+    QTest::newRow("file base64") << "<file name='v' size='10'/>" << QVariant(QByteArray("\x00\xff\x10z", 4))
+                                 << "AP8Qeg==";
+    QTest::newRow("file empty") << "<file name='v' size='10'/>" << QVariant(QByteArray()) << "";
+}
+
+void TestValueFile::save_valueTexts()
+{
+    QFETCH(QString, element);
+    QFETCH(QVariant, value);
+    auto f = formatFromXml("<Format>" + element + "</Format>");
+    QVERIFY(f);
+    ConfVar *v = varNamed(f.get(), "v");
+    if (v->kind == KindFloat) {
+        v->floatValue = value.toFloat();
+    } else if (v->kind == KindFile) {
+        v->fileData = value.toByteArray();
+        v->fileLength = int(v->fileData.size());
+    } else {
+        v->value = value.toInt();
+    }
+    QTemporaryDir dir;
+    QVERIFY(f->saveValues(dir.filePath("v.xml")));
+    QFETCH(QString, text);
+    QCOMPARE(readFile(dir.filePath("v.xml")), "<!DOCTYPE Configuration>\n<Configuration id=\"test\">\n"
+                                                  "<Var name=\"v\" value=\"" + text.toUtf8() + "\"/>\n"
+                                                  "</Configuration>\n");
+}
+
+void TestValueFile::saveLoad_restoresEveryValue()
+{
+    auto f = formatFromXml(AllKinds);
+    auto g = formatFromXml(AllKinds);
+    QVERIFY(f && g);
+    varNamed(f.get(), "a")->value = 1;
+    varNamed(f.get(), "b")->value = -128;
+    varNamed(f.get(), "c")->value = 2;
+    varNamed(f.get(), "d")->value = INT_MIN;
+    varNamed(f.get(), "e")->value = 1439;
+    varNamed(f.get(), "f")->value = -939524086;
+    varNamed(f.get(), "g")->floatValue = 1234567.0f;
+    varNamed(f.get(), "h")->text = QStringLiteral("a\tж\n");
+    varNamed(f.get(), "i")->fileData = QByteArray("\x00\x01\xfe\xff", 4);
+    varNamed(f.get(), "i")->fileLength = 4;
+    varNamed(f.get(), "s[1].m")->value = 9;
+    varNamed(f.get(), "x[10]")->value = 10;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("v.xml");
+    QVERIFY(f->saveValues(path));
+    DiagCapture diag;
+    QVERIFY(g->loadValues(path));
+    QCOMPARE(diag.err, QByteArray());
+    // Six significant digits: 1234567 comes back as 1234570.
+    QCOMPARE(varNamed(g.get(), "g")->floatValue, 1234570.0f);
+    varNamed(g.get(), "g")->floatValue = 1234567.0f;
+    QCOMPARE(g->pack(), f->pack());
+    QCOMPARE(varNamed(g.get(), "h")->text, QStringLiteral("a\tж\n"));
+}
+
+void TestValueFile::load_values_data()
+{
+    QTest::addColumn<QString>("vars");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("expected"); // the variable's text form after loading
+
+    QTest::newRow("no value attribute: int 0") << "<Var name='d'/>" << "d" << "0 ";
+    QTest::newRow("no value attribute: string empty") << "<Var name='h'/>" << "h" << "";
+    QTest::newRow("no value attribute: file empty") << "<Var name='i'/>" << "i" << "0 bytes";
+    QTest::newRow("hex is not decimal: word 0x10 is 0") << "<Var name='c' value='0x10'/>" << "c" << "x";
+    QTest::newRow("byte 300 loads unchecked") << "<Var name='b' value='300'/>" << "b" << "300 ";
+    QTest::newRow("int out of range is 0") << "<Var name='d' value='2147483648'/>" << "d" << "0 ";
+    QTest::newRow("int with blanks") << "<Var name='d' value=' -12 '/>" << "d" << "-12 ";
+    QTest::newRow("bool 2 loads unchecked") << "<Var name='a' value='2'/>" << "a" << "???";
+    QTest::newRow("hhmm 1500") << "<Var name='e' value='1500'/>" << "e" << "25:00";
+    QTest::newRow("ip from little-endian int") << "<Var name='f' value='-939524086'/>" << "f" << "10.0.0.200";
+    QTest::newRow("float") << "<Var name='g' value='-2.26'/>" << "g" << "-2.3 ";
+    QTest::newRow("float not a number is 0") << "<Var name='g' value='warm'/>" << "g" << "0.0 ";
+    QTest::newRow("string cut to size - 1 characters") << "<Var name='h' value='abcdefg'/>" << "h" << "abcd";
+    QTest::newRow("file cut to size - 2 bytes") << "<Var name='i' value='MDEyMzQ1Njc4OWFi'/>" << "i"
+                                                << "8 bytes";
+    QTest::newRow("element names are case-sensitive") << "<var name='d' value='5'/>" << "d" << "77 ";
+    QTest::newRow("unknown variable skipped") << "<Var name='zz' value='5'/><Var name='d' value='6'/>" << "d"
+                                              << "6 ";
+    QTest::newRow("structure record takes nothing") << "<Var name='s[0]' value='5'/>" << "s[0].m" << "0 ";
+    QTest::newRow("array element") << "<Var name='x[10]' value='7'/>" << "x[10]" << "7 ";
+    QTest::newRow("nested non-Var content ignored") << "text<!-- c --><Other name='d' value='3'/>" << "d" << "77 ";
+}
+
+void TestValueFile::load_values()
+{
+    QFETCH(QString, vars);
+    QFETCH(QString, name);
+    auto f = formatFromXml(AllKinds);
+    QVERIFY(f);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("v.xml");
+    QVERIFY(writeFile(path, "<Configuration id='test'>" + vars.toUtf8() + "</Configuration>"));
+    // Every variable starts non-empty so the row shows what loading put there.
+    varNamed(f.get(), "h")->text = "old";
+    varNamed(f.get(), "i")->fileData = "old";
+    varNamed(f.get(), "i")->fileLength = 3;
+    varNamed(f.get(), "d")->value = 77;
+    QVERIFY(f->loadValues(path));
+    QTEST(f->varText(varNamed(f.get(), name)), "expected");
+}
+
+void TestValueFile::load_refused_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::newRow("other id") << QByteArray("<Configuration id='other'><Var name='d' value='1'/></Configuration>");
+    QTest::newRow("id differs in case") << QByteArray("<Configuration id='TEST'><Var name='d' value='1'/></Configuration>");
+    QTest::newRow("no id is noname") << QByteArray("<Configuration><Var name='d' value='1'/></Configuration>");
+    QTest::newRow("other root tag") << QByteArray("<configuration id='test'><Var name='d' value='1'/></configuration>");
+    QTest::newRow("a description file") << QByteArray("<Device id='test'><Format><dword name='d'/></Format></Device>");
+    QTest::newRow("not XML") << QByteArray("\x01\x02 binary");
+}
+
+void TestValueFile::load_refused()
+{
+    QFETCH(QByteArray, content);
+    auto f = formatFromXml(AllKinds);
+    QVERIFY(f);
+    varNamed(f.get(), "d")->value = 42;
+    const QByteArray before = f->pack();
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("v.xml"), content));
+    DiagCapture diag;
+    QVERIFY(!f->loadValues(dir.filePath("v.xml")));
+    QCOMPARE(f->pack(), before);
+    QCOMPARE(diag.out, QByteArray());
+}
+
+void TestValueFile::load_fallsBackToBackup()
+{
+    auto f = formatFromXml(AllKinds);
+    QVERIFY(f);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("v.xml");
+    varNamed(f.get(), "d")->value = 1;
+    QVERIFY(f->saveValues(path));
+    varNamed(f.get(), "d")->value = 2;
+    QVERIFY(f->saveValues(path));
+    QVERIFY(writeFile(path, "<Configuration id='test'><Var name='d' value='3'/>")); // cut short
+    DiagCapture diag;
+    QVERIFY(f->loadValues(path));
+    QCOMPARE(f->intValue("d"), 1);
+    QVERIFY(diag.err.startsWith("Parse error for file '" + path.toLocal8Bit() + "'"));
+
+    // A noname format takes the file whose root has no id.
+    auto n = formatFromXml("<Format><byte name='d'/></Format>", "noname");
+    QVERIFY(writeFile(path, "<Configuration><Var name='d' value='5'/></Configuration>"));
+    QVERIFY(n->loadValues(path));
+    QCOMPARE(n->intValue("d"), 5);
+}
+
+void TestValueFile::load_laterDuplicateWins()
+{
+    auto f = formatFromXml(AllKinds);
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("v.xml"), "<?xml version='1.0' encoding='windows-1251'?>"
+                                             "<Configuration id='test'><Var name='h' value='\xc6'/>"
+                                             "<Var name='d' value='1'/><Var name='d' value='2'/></Configuration>"));
+    QVERIFY(f->loadValues(dir.filePath("v.xml")));
+    QCOMPARE(f->intValue("d"), 2);
+    QCOMPARE(varNamed(f.get(), "h")->text, QStringLiteral("Ж"));
+}
+
+void TestValueFile::save_unwritablePath_fails()
+{
+    auto f = formatFromXml(AllKinds);
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("file"), "x"));
+    DiagCapture diag;
+    QVERIFY(!f->saveValues(dir.filePath("file/v.xml")));
+    QCOMPARE(diag.err, "Can't open file '" + dir.filePath("file/v.xml").toLocal8Bit() + "' for writing\n");
+}
+
+void TestValueFile::save_controlCharacters_fileStaysReadable()
+{
+    // A string read from a device may hold bytes that XML cannot carry at all.
+    auto f = formatFromXml("<Format><string name='s' size='20'/><byte name='b'/></Format>");
+    varNamed(f.get(), "s")->text = QStringLiteral("a\x01" "b\x1f\rc");
+    varNamed(f.get(), "b")->value = 7;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("v.xml");
+    QVERIFY(f->saveValues(path));
+    auto g = formatFromXml("<Format><string name='s' size='20'/><byte name='b'/></Format>");
+    DiagCapture diag;
+    QVERIFY(g->loadValues(path));
+    QCOMPARE(diag.err, QByteArray());
+    QCOMPARE(varNamed(g.get(), "s")->text, QStringLiteral("ab\rc"));
+    QCOMPARE(g->intValue("b"), 7);
+}
+
+QTEST_GUILESS_MAIN(TestValueFile)
+#include "tst_valuefile.moc"
