@@ -1,0 +1,99 @@
+#include "download/formatdl.h"
+
+#include "download/formatfetch.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+
+FormatDL::FormatDL(const QString &id, QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormatDL"));
+    resize(201, 94);
+    setWindowTitle(tr("Downloading Format"));
+
+    label = new QLabel(this);
+    label->setObjectName(QStringLiteral("label"));
+    label->setGeometry(10, 10, 181, 16);
+    label->setText(tr("Downloading..."));
+
+    progress = new QProgressBar(this);
+    progress->setObjectName(QStringLiteral("progress"));
+    progress->setGeometry(10, 30, 181, 23);
+    progress->setValue(0);
+
+    buttonCancel = new QPushButton(this);
+    buttonCancel->setObjectName(QStringLiteral("buttonCancel"));
+    buttonCancel->setGeometry(110, 60, 75, 23);
+    buttonCancel->setText(tr("Cancel"));
+
+    fetch = new FormatFetch(id, this);
+    if (!fetch->start()) {
+        notStarted = true;
+        // A refused id or server setting has already been reported on the
+        // diagnostic output; the caller reports the missing description.
+        if (fetch->failure() == FormatFetch::Failure::CannotCreateFile)
+            QMessageBox::critical(this, tr("Error"), tr("Error creating file '%1'.").arg(fetch->fileName()));
+        return;
+    }
+    connect(buttonCancel, &QPushButton::clicked, this, &FormatDL::cancelClicked);
+    connect(fetch, &FormatFetch::responseHeaderReceived, this, &FormatDL::http_responseHeaderReceived);
+    connect(fetch, &FormatFetch::dataReadProgress, this, &FormatDL::http_dataReadProgress);
+    connect(fetch, &FormatFetch::finished, this, [this](bool ok) { http_done(!ok); });
+}
+
+// The fetch is a child: destroying it ends a running request and removes the
+// partial file.
+FormatDL::~FormatDL() = default;
+
+int FormatDL::exec()
+{
+    if (notStarted) {
+        setResult(Rejected);
+        return Rejected;
+    }
+    // The transfer may have ended before the loop started.
+    if (!fetch->isRunning())
+        return result();
+    return QDialog::exec();
+}
+
+void FormatDL::http_responseHeaderReceived(int code)
+{
+    status = code;
+}
+
+void FormatDL::http_dataReadProgress(int done, int total)
+{
+    if (total <= 0)
+        progress->setValue(50);
+    else
+        progress->setValue(int(qBound(qint64(0), qint64(done) * 100 / total, qint64(100))));
+}
+
+// error: the description was not stored (transfer failed, status not 200, too
+// large, or cancelled); the fetch has already removed the file.
+void FormatDL::http_done(bool error)
+{
+    if (error)
+        QDialog::reject();
+    else
+        accept();
+}
+
+void FormatDL::cancelClicked()
+{
+    disconnect(fetch, nullptr, this, nullptr);
+    fetch->abort();
+    QDialog::reject();
+}
+
+void FormatDL::reject()
+{
+    if (fetch && fetch->isRunning())
+        cancelClicked();
+    else
+        QDialog::reject();
+}

@@ -1,0 +1,60 @@
+#pragma once
+// Shared pieces of the download tests: a working directory with confxml/, and
+// the diagnostic lines captured while a test runs.
+#include "format/diag.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+// Makes a fresh temporary folder the working directory (with "confxml/" in it)
+// and restores the previous one afterwards.
+class WorkDir
+{
+public:
+    explicit WorkDir(bool withConfxml = true)
+        : previous_(QDir::currentPath())
+    {
+        if (!dir_.isValid())
+            return;
+        ok_ = QDir::setCurrent(dir_.path()) && (!withConfxml || QDir().mkdir(QStringLiteral("confxml")));
+    }
+    ~WorkDir() { QDir::setCurrent(previous_); }
+    bool isValid() const { return ok_; }
+    QString path() const { return dir_.path(); }
+
+private:
+    QString previous_;
+    QTemporaryDir dir_;
+    bool ok_ = false;
+};
+
+class DiagCapture
+{
+public:
+    DiagCapture()
+    {
+        previous_ = setDiagSink([this](DiagStream stream, const QByteArray &text) {
+            (stream == DiagStream::Out ? out : err) += text;
+        });
+    }
+    ~DiagCapture() { setDiagSink(previous_); }
+    QByteArray out;
+    QByteArray err;
+
+private:
+    DiagSink previous_;
+};
+
+inline bool writeFile(const QString &name, const QByteArray &data)
+{
+    QFile f(name);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+inline QByteArray readFile(const QString &name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}

@@ -1,0 +1,311 @@
+#include "download/descriptionserver.h"
+#include "download/formatdl.h"
+#include "fetchtestutil.h"
+#include "httptestserver.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(CannedReply)
+
+namespace {
+// Only keeps a broken test from hanging; exec() then returns HungResult.
+constexpr int HangGuardMs = 20000;
+constexpr int HungResult = 99;
+const QByteArray Description("<Description id=\"VANT-A\">\n  <Format/>\n  <Tree/>\n</Description>\n");
+const QString Target = QStringLiteral("confxml/VANT-A.xml");
+
+void useServer(const QString &address)
+{
+    QSettings(QStringLiteral("VANT"), QStringLiteral("Device-Configurator"))
+        .setValue(QLatin1String(DescriptionServerKey), address);
+}
+
+int execGuarded(FormatDL &dlg)
+{
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, &dlg, [&dlg] { dlg.done(HungResult); });
+    guard.start(HangGuardMs);
+    return dlg.exec();
+}
+
+// What the message boxes that opened said; each is answered with its default button.
+struct BoxRecord {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+class BoxWatcher : public QObject
+{
+public:
+    BoxWatcher()
+    {
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            boxes << BoxRecord{box->windowTitle(), box->text(), box->icon()};
+            box->done(QMessageBox::Ok);
+        });
+        timer_.start(5);
+    }
+    QList<BoxRecord> boxes;
+
+private:
+    QTimer timer_;
+};
+
+// Counts the times a widget was shown.
+class ShowCounter : public QObject
+{
+public:
+    int shows = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show)
+            ++shows;
+        return false;
+    }
+};
+} // namespace
+
+class TestFormatDL : public QObject
+{
+    Q_OBJECT
+private slots:
+    void form_isLaidOutAsDesigned();
+    void answer_decidesResultAndFile_data();
+    void answer_decidesResultAndFile();
+    void closing_cancelsTransferAndRemovesFile_data();
+    void closing_cancelsTransferAndRemovesFile();
+    void destroyWhileRunning_removesFile();
+    void fileNotCreatable_showsErrorAndRejectsAtOnce();
+    void unsafeId_rejectsWithoutBoxOrFile();
+};
+
+void TestFormatDL::form_isLaidOutAsDesigned()
+{
+    WorkDir work;
+    QVERIFY(work.isValid());
+    HttpTestServer server;
+    QVERIFY(server.listen());
+    CannedReply silent;
+    silent.silent = true;
+    server.setReply(silent);
+    useServer(server.address());
+
+    FormatDL dlg(QStringLiteral("VANT-A"));
+    QCOMPARE(dlg.objectName(), QStringLiteral("FormatDL"));
+    QCOMPARE(dlg.windowTitle(), QStringLiteral("Downloading Format"));
+    QCOMPARE(dlg.size(), QSize(201, 94));
+    QVERIFY(!dlg.layout());
+
+    auto *label = dlg.findChild<QLabel *>(QStringLiteral("label"));
+    auto *progress = dlg.findChild<QProgressBar *>(QStringLiteral("progress"));
+    auto *cancel = dlg.findChild<QPushButton *>(QStringLiteral("buttonCancel"));
+    QVERIFY(label && progress && cancel);
+    QCOMPARE(label->geometry(), QRect(10, 10, 181, 16));
+    QCOMPARE(label->text(), QStringLiteral("Downloading..."));
+    QCOMPARE(progress->geometry(), QRect(10, 30, 181, 23));
+    QCOMPARE(progress->value(), 0);
+    QCOMPARE(cancel->geometry(), QRect(110, 60, 75, 23));
+    QCOMPARE(cancel->text(), QStringLiteral("Cancel"));
+
+    // The request goes out at construction, before exec().
+    QTRY_VERIFY_WITH_TIMEOUT(server.onlyRequested("GET /confxml2/VANT-A.xml HTTP/1.1"), HangGuardMs);
+}
+
+void TestFormatDL::answer_decidesResultAndFile_data()
+{
+    QTest::addColumn<CannedReply>("reply");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("bar"); // -1: not looked at
+
+    const int accepted = QDialog::Accepted;
+    const int rejected = QDialog::Rejected;
+    QTest::newRow("200 with length fills the bar") << CannedReply::make(200, "OK", Description) << accepted << 100;
+    QTest::newRow("200 without length stays at half")
+        << CannedReply::make(200, "OK", Description, false) << accepted << 50;
+    QTest::newRow("200 empty body is accepted") << CannedReply::make(200, "OK", QByteArray()) << accepted << -1;
+    QTest::newRow("404 is rejected") << CannedReply::make(404, "Not Found", "missing") << rejected << -1;
+    QTest::newRow("500 is rejected") << CannedReply::make(500, "Internal Server Error", "oops") << rejected << -1;
+    QTest::newRow("301 is rejected, not followed")
+        << CannedReply::make(301, "Moved Permanently", "moved", true, "Location: /confxml2/other.xml\r\n") << rejected
+        << -1;
+}
+
+void TestFormatDL::answer_decidesResultAndFile()
+{
+    QFETCH(CannedReply, reply);
+    QFETCH(int, result);
+    QFETCH(int, bar);
+
+    WorkDir work;
+    QVERIFY(work.isValid());
+    HttpTestServer server;
+    QVERIFY(server.listen());
+    server.setReply(reply);
+    useServer(server.address());
+    QVERIFY(writeFile(Target, "old"));
+
+    DiagCapture diag;
+    FormatDL dlg(QStringLiteral("VANT-A"));
+    QCOMPARE(execGuarded(dlg), result);
+
+    QVERIFY2(server.onlyRequested("GET /confxml2/VANT-A.xml HTTP/1.1"), server.requestLines().join('|').constData());
+    QCOMPARE(QFileInfo::exists(Target), result == QDialog::Accepted);
+    if (result == QDialog::Accepted)
+        QCOMPARE(readFile(Target), reply.pieces.value(0));
+    if (bar >= 0)
+        QCOMPARE(dlg.findChild<QProgressBar *>(QStringLiteral("progress"))->value(), bar);
+    QVERIFY(diag.out.endsWith("http done error=0\n"));
+}
+
+void TestFormatDL::closing_cancelsTransferAndRemovesFile_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("cancel button") << QStringLiteral("cancel");
+    QTest::newRow("escape key") << QStringLiteral("escape");
+    QTest::newRow("window close control") << QStringLiteral("close");
+}
+
+void TestFormatDL::closing_cancelsTransferAndRemovesFile()
+{
+    QFETCH(QString, how);
+
+    WorkDir work;
+    QVERIFY(work.isValid());
+    HttpTestServer server;
+    QVERIFY(server.listen());
+    CannedReply slow = CannedReply::make(200, "OK", QByteArray(), false);
+    slow.pieces = {Description, Description, Description};
+    slow.pieceDelayMs = 5000;
+    server.setReply(slow);
+    useServer(server.address());
+    QSignalSpy dropped(&server, &HttpTestServer::clientDropped);
+
+    DiagCapture diag;
+    FormatDL dlg(QStringLiteral("VANT-A"));
+    bool partialSeen = false;
+    // Acts once the first part of the body is on disk.
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &dlg, [&] {
+        if (QFileInfo(Target).size() == 0 || !dlg.isVisible())
+            return;
+        poll.stop();
+        partialSeen = true;
+        if (how == QLatin1String("cancel"))
+            QTest::mouseClick(dlg.findChild<QPushButton *>(QStringLiteral("buttonCancel")), Qt::LeftButton);
+        else if (how == QLatin1String("escape"))
+            QTest::keyClick(&dlg, Qt::Key_Escape);
+        else
+            dlg.close();
+    });
+    poll.start(5);
+
+    QCOMPARE(execGuarded(dlg), int(QDialog::Rejected));
+    QVERIFY(partialSeen);
+    QVERIFY(!QFileInfo::exists(Target));
+    QVERIFY(diag.out.endsWith("http done error=1\n"));
+    QVERIFY(dropped.count() > 0 || dropped.wait(HangGuardMs));
+    QCOMPARE(server.piecesSent(), 1);
+}
+
+void TestFormatDL::destroyWhileRunning_removesFile()
+{
+    WorkDir work;
+    QVERIFY(work.isValid());
+    HttpTestServer server;
+    QVERIFY(server.listen());
+    CannedReply slow = CannedReply::make(200, "OK", QByteArray(), false);
+    slow.pieces = {Description, Description};
+    slow.pieceDelayMs = 5000;
+    server.setReply(slow);
+    useServer(server.address());
+    QSignalSpy dropped(&server, &HttpTestServer::clientDropped);
+
+    {
+        FormatDL dlg(QStringLiteral("VANT-A"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(Target).size() > 0, HangGuardMs);
+    }
+    QVERIFY(!QFileInfo::exists(Target));
+    QVERIFY(dropped.count() > 0 || dropped.wait(HangGuardMs));
+}
+
+void TestFormatDL::fileNotCreatable_showsErrorAndRejectsAtOnce()
+{
+    WorkDir work(false); // no confxml/ folder
+    QVERIFY(work.isValid());
+    HttpTestServer server;
+    QVERIFY(server.listen());
+    server.setReply(CannedReply::make(200, "OK", Description));
+    useServer(server.address());
+
+    BoxWatcher watcher;
+    FormatDL dlg(QStringLiteral("VANT-A"));
+    QCOMPARE(watcher.boxes.size(), 1);
+    QCOMPARE(watcher.boxes.at(0).title, QStringLiteral("Error"));
+    QCOMPARE(watcher.boxes.at(0).text, QStringLiteral("Error creating file 'confxml/VANT-A.xml'."));
+    QCOMPARE(watcher.boxes.at(0).icon, QMessageBox::Critical);
+
+    ShowCounter shows;
+    dlg.installEventFilter(&shows);
+    QCOMPARE(execGuarded(dlg), int(QDialog::Rejected));
+    QCOMPARE(shows.shows, 0);
+    QTest::qWait(50);
+    QCOMPARE(server.connections(), 0);
+    QVERIFY(!QFileInfo::exists(QStringLiteral("confxml")));
+}
+
+void TestFormatDL::unsafeId_rejectsWithoutBoxOrFile()
+{
+    WorkDir work;
+    QVERIFY(work.isValid());
+    QVERIFY(writeFile(QStringLiteral("victim.xml"), "keep me"));
+    HttpTestServer server;
+    QVERIFY(server.listen());
+    server.setReply(CannedReply::make(200, "OK", Description));
+    useServer(server.address());
+
+    DiagCapture diag;
+    BoxWatcher watcher;
+    FormatDL dlg(QStringLiteral("../victim"));
+    ShowCounter shows;
+    dlg.installEventFilter(&shows);
+    QCOMPARE(execGuarded(dlg), int(QDialog::Rejected));
+
+    QCOMPARE(shows.shows, 0);
+    QCOMPARE(watcher.boxes.size(), 0);
+    QCOMPARE(diag.out, QByteArray("Bad format id '../victim'\n"));
+    QTest::qWait(50);
+    QCOMPARE(server.connections(), 0);
+    QCOMPARE(readFile(QStringLiteral("victim.xml")), QByteArray("keep me"));
+}
+
+// The settings store of this test lives in a folder of its own, whoever runs it.
+int main(int argc, char *argv[])
+{
+    QTemporaryDir configHome;
+    if (!configHome.isValid())
+        return 1;
+    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    TestFormatDL test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_formatdl.moc"
