@@ -15,7 +15,19 @@ public:
 
     // A new group row with the rows of the element's subtree, owned by the caller;
     // null after a diagnostic line when the element or anything below it is in error.
+    // Elements are renamed and stripped only while their text is taken, so the
+    // element's document is left as it was.
     QMyTreeWidgetItem *loadGroup(const QDomElement &element, ConfFormat *format);
 
     QMap<QString, QString> macros; // macro name -> macro text, never emptied
+
+    // Bounds that keep a hostile or mistaken description (a macro that uses itself, groups
+    // nested without end, a parameter that doubles at each use) from exhausting the stack
+    // or memory. Real descriptions stay far below them.
+    enum {
+        MaxGroupNesting = 256,              // groups below the top row
+        MaxMacroNesting = 64,               // macro uses inside macro-made groups
+        MaxExpandedChars = 16 * 1024 * 1024, // all macro texts expanded for one tree
+        MaxMarkupNesting = 256               // elements inside a description or macro body
+    };
 };
