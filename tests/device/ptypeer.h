@@ -36,6 +36,7 @@ public:
     PtyPeer &operator=(const PtyPeer &) = delete;
 
     bool isValid() const { return master >= 0 && holder >= 0; }
+    int masterFd() const { return master; }
 
     // Reads until n bytes have come or ms have passed.
     QByteArray read(int n, int ms)
