@@ -7,6 +7,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 #include <csignal>
@@ -181,7 +182,8 @@ int main(int argc, char **argv)
         }
         portPath = parser.value(linkOption);
     }
-    if (parser.isSet(registerOption) && !port.registerPort(portPath, &error)) {
+    // Other processes read the registry from their own working folders.
+    if (parser.isSet(registerOption) && !port.registerPort(QFileInfo(portPath).absoluteFilePath(), &error)) {
         fprintf(stderr, "vant-devsim: %s\n", qPrintable(error));
         return ExitFailed;
     }
