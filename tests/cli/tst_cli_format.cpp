@@ -1,0 +1,324 @@
+// End to end: the real vant-conf-cli on real files.
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run runCli(const QStringList &args, const QString &workDir = QString())
+{
+    Run r;
+    const QString program = QString::fromLocal8Bit(qgetenv("VANT_CLI"));
+    if (program.isEmpty())
+        qFatal("VANT_CLI is not set; run this test through ctest");
+    QProcess p;
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
+    p.start(program, args);
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        qFatal("vant-conf-cli did not finish");
+    r.exitCode = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+
+const QString AllKinds = QStringLiteral(VANT_SOURCE_DIR "/tests/data/allkinds.xml");
+
+// Values for allkinds.xml; table[2] = 200 does not fit the signed byte and comes back as -56.
+const QByteArray Values = "<!DOCTYPE Configuration>\n<Configuration id=\"ALLKINDS-1\">\n"
+                          "<Var name=\"address\" value=\"16820416\"/>\n"
+                          "<Var name=\"crcSeed\" value=\"65535\"/>\n"
+                          "<Var name=\"enabled\" value=\"1\"/>\n"
+                          "<Var name=\"gain\" value=\"1.5\"/>\n"
+                          "<Var name=\"level\" value=\"-3\"/>\n"
+                          "<Var name=\"logo\" value=\"AQID\"/>\n"
+                          "<Var name=\"mode\" value=\"0\"/>\n"
+                          "<Var name=\"port[0].baud\" value=\"115200\"/>\n"
+                          "<Var name=\"port[0].line.bits\" value=\"8\"/>\n"
+                          "<Var name=\"port[0].line.parity\" value=\"1\"/>\n"
+                          "<Var name=\"port[1].baud\" value=\"9600\"/>\n"
+                          "<Var name=\"port[1].line.bits\" value=\"7\"/>\n"
+                          "<Var name=\"port[1].line.parity\" value=\"0\"/>\n"
+                          "<Var name=\"serial\" value=\"305419896\"/>\n"
+                          "<Var name=\"speed\" value=\"2\"/>\n"
+                          "<Var name=\"start\" value=\"605\"/>\n"
+                          "<Var name=\"table[0]\" value=\"1\"/>\n"
+                          "<Var name=\"table[1]\" value=\"2\"/>\n"
+                          "<Var name=\"table[2]\" value=\"200\"/>\n"
+                          "<Var name=\"title\" value=\"\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82\"/>\n"
+                          "</Configuration>\n";
+
+// Computed independently (CRC-16/MODBUS appended low byte first); the title is CP1251.
+const QByteArray Image = hex("48 00 01 00 FD 02 00 78 56 34 12 00 00 00 5D 02 C0 A8 00 01 00 00 C0 3F CF F0 E8 E2 "
+                             "E5 F2 00 00 00 00 00 00 00 00 00 00 03 00 01 02 03 00 00 00 00 00 00 00 00 01 02 C8 "
+                             "00 C2 01 00 08 01 00 00 80 25 00 00 07 00 00 00 FF FF 16 1F");
+
+QByteArray showLines(const char *table2)
+{
+    return QByteArray("address\t192.168.0.1\ncrcSeed\t65535 \nenabled\ton\ngain\t1.50 V\nlevel\t-3 dB\n"
+                      "logo\t3 bytes\nmode\tManual\nport[0].baud\t115200 \nport[0].line.bits\t8 \n"
+                      "port[0].line.parity\ton\nport[1].baud\t9600 \nport[1].line.bits\t7 \n"
+                      "port[1].line.parity\toff\nserial\t305419896 \nspeed\tFast\nstart\t10:05\n"
+                      "table[0]\t1 \ntable[1]\t2 \ntable[2]\t")
+        + table2 + " \ntitle\t\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82\n";
+}
+
+} // namespace
+
+class TestCliFormat : public QObject
+{
+    Q_OBJECT
+private slots:
+    void check_allKinds();
+    void check_refused_data();
+    void check_refused();
+    void check_brokenFile_usesBackup();
+    void usage_data();
+    void usage();
+    void show_freshValues();
+    void packShowUnpack_roundTrip();
+    void show_badImage_fails_data();
+    void show_badImage_fails();
+    void pack_failure_keepsExistingOutput_data();
+    void pack_failure_keepsExistingOutput();
+    void unpack_badImage_keepsExistingValues();
+};
+
+void TestCliFormat::check_allKinds()
+{
+    const Run r = runCli({"check", AllKinds});
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, QByteArray("id: ALLKINDS-1\nvariables: 20\ndata size: 72\nimage size: 76\n"));
+}
+
+void TestCliFormat::check_refused_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("errTail"); // PATH stands for the description's path
+
+    QTest::newRow("unknown tag") << QByteArray("<D id='x'><Format><int name='i'/></Format></D>")
+                                 << QByteArray("Bad type 'int'\n")
+                                 << QByteArray("vant-conf-cli: the Format element of 'PATH' is not usable\n");
+    QTest::newRow("bad array in a structure")
+        << QByteArray("<D><Format><struct name='s'><byte name='b[3'/></struct></Format></D>")
+        << QByteArray("Bad array format\n") << QByteArray("vant-conf-cli: the Format element of 'PATH' is not usable\n");
+    QTest::newRow("data area too large")
+        << QByteArray("<D><Format><file name='f[7]' size='10240'/></Format></D>")
+        << QByteArray("Data area too large (71680 bytes)\n")
+        << QByteArray("vant-conf-cli: the Format element of 'PATH' is not usable\n");
+    QTest::newRow("no Format element") << QByteArray("<D id='x'><format/><Tree/></D>") << QByteArray()
+                                       << QByteArray("vant-conf-cli: no Format element in 'PATH'\n");
+    QTest::newRow("not XML") << QByteArray("<D id='x'><Format>") << QByteArray()
+                             << QByteArray("Can't open file 'PATH.bak' for reading\n"
+                                           "vant-conf-cli: cannot read the description 'PATH'\n");
+}
+
+void TestCliFormat::check_refused()
+{
+    QFETCH(QByteArray, content);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("d.xml");
+    QVERIFY(writeFile(path, content));
+    const Run r = runCli({"check", path});
+    QCOMPARE(r.exitCode, 1);
+    QTEST(r.out, "out");
+    QFETCH(QByteArray, errTail);
+    QVERIFY2(r.err.endsWith(errTail.replace("PATH", path.toLocal8Bit())), r.err.constData());
+}
+
+void TestCliFormat::check_brokenFile_usesBackup()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("d.xml");
+    QVERIFY(writeFile(path, "<D id='new'><Format><byte name='a'/>"));
+    QVERIFY(writeFile(path + ".bak", "<D><Format><word name='a'/><struct name='s'/></Format></D>"));
+    const Run r = runCli({"check", path});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, QByteArray("id: noname\nvariables: 1\ndata size: 2\nimage size: 6\n"));
+    QVERIFY2(r.err.startsWith("Parse error for file '" + path.toLocal8Bit() + "': "), r.err.constData());
+}
+
+void TestCliFormat::usage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("check without file") << QStringList{"check"};
+    QTest::newRow("check with two files") << QStringList{"check", AllKinds, AllKinds};
+    QTest::newRow("check with unknown option") << QStringList{"check", "-x", AllKinds};
+    QTest::newRow("show with three files") << QStringList{"show", AllKinds, "a.xml", "b.xml"};
+    QTest::newRow("pack without -o") << QStringList{"pack", AllKinds, "v.xml"};
+    QTest::newRow("pack -o without file") << QStringList{"pack", AllKinds, "v.xml", "-o"};
+    QTest::newRow("pack with -o twice") << QStringList{"pack", AllKinds, "v.xml", "-o", "a.bin", "-o", "b.bin"};
+    QTest::newRow("unpack without image") << QStringList{"unpack", AllKinds, "-o", "v.xml"};
+}
+
+void TestCliFormat::usage()
+{
+    QFETCH(QStringList, args);
+    QTemporaryDir dir;
+    const Run r = runCli(args, dir.path());
+    QCOMPARE(r.exitCode, 64);
+    QVERIFY2(r.err.contains("usage: vant-conf-cli " + args.first().toLatin1()), r.err.constData());
+    QCOMPARE(r.out, QByteArray());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+void TestCliFormat::show_freshValues()
+{
+    const Run r = runCli({"show", AllKinds});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, QByteArray("address\t0.0.0.0\ncrcSeed\t0 \nenabled\toff\ngain\t0.00 V\nlevel\t0 dB\n"
+                               "logo\t0 bytes\nmode\tManual\nport[0].baud\t0 \nport[0].line.bits\t0 \n"
+                               "port[0].line.parity\toff\nport[1].baud\t0 \nport[1].line.bits\t0 \n"
+                               "port[1].line.parity\toff\nserial\t0 \nspeed\tSlow\nstart\t00:00\n"
+                               "table[0]\t0 \ntable[1]\t0 \ntable[2]\t0 \ntitle\t\n"));
+}
+
+void TestCliFormat::packShowUnpack_roundTrip()
+{
+    QTemporaryDir dir;
+    const QString values = dir.filePath("values.xml");
+    QVERIFY(writeFile(values, Values));
+
+    Run r = runCli({"show", AllKinds, values});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, showLines("200"));
+
+    const QString image = dir.filePath("image.bin");
+    r = runCli({"pack", AllKinds, values, "-o", image});
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(readFile(image).toHex(' '), Image.toHex(' '));
+
+    // The suffix decides, in any letter case.
+    QVERIFY(QFile::copy(image, dir.filePath("IMAGE.BIN")));
+    r = runCli({"show", AllKinds, dir.filePath("IMAGE.BIN")});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, "Config ok\n" + showLines("-56"));
+
+    const QString back = dir.filePath("back.xml");
+    r = runCli({"unpack", AllKinds, image, "-o", back});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.out, QByteArray("Config ok\n"));
+    QCOMPARE(readFile(back), QByteArray(Values).replace("\"200\"", "\"-56\""));
+    QVERIFY(!QFile::exists(back + ".bak"));
+
+    // Unpacking over an existing value file keeps the previous one as ".bak".
+    QVERIFY(writeFile(back, "previous"));
+    r = runCli({"unpack", AllKinds, image, "-o", back});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(readFile(back + ".bak"), QByteArray("previous"));
+
+    // Packing the unpacked values gives the same image.
+    r = runCli({"pack", AllKinds, back, "-o", image});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(readFile(image).toHex(' '), Image.toHex(' '));
+}
+
+void TestCliFormat::show_badImage_fails_data()
+{
+    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<QByteArray>("out");
+    QByteArray badCrc = Image;
+    badCrc[10] = char(badCrc[10] ^ 0x01);
+    QTest::newRow("bad CRC") << badCrc << QByteArray("Bad CRC\n");
+    QTest::newRow("one byte short") << Image.left(Image.size() - 1) << QByteArray("Config too small\n");
+    QTest::newRow("empty file") << QByteArray() << QByteArray("Config too small\n");
+    QTest::newRow("other size") << hex("04 00 78 56 34 12 6F E2") + QByteArray(80, '\0')
+                                << QByteArray("Bad config size (got 4, need 72)\n");
+}
+
+void TestCliFormat::show_badImage_fails()
+{
+    QFETCH(QByteArray, image);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bad.bin");
+    QVERIFY(writeFile(path, image));
+    const Run r = runCli({"show", AllKinds, path});
+    QCOMPARE(r.exitCode, 1);
+    QTEST(r.out, "out");
+    QCOMPARE(r.err, "vant-conf-cli: '" + path.toLocal8Bit() + "' is not an image of format 'ALLKINDS-1'\n");
+}
+
+void TestCliFormat::pack_failure_keepsExistingOutput_data()
+{
+    QTest::addColumn<QByteArray>("values");
+    QTest::addColumn<QString>("output"); // relative to the test directory
+    QTest::addColumn<QByteArray>("errTail");
+    QTest::newRow("values of another format")
+        << QByteArray("<Configuration id='OTHER'/>") << "out.bin"
+        << QByteArray("vant-conf-cli: cannot load values of format 'ALLKINDS-1' from 'DIR/v.xml'\n");
+    QTest::newRow("values file not XML") << QByteArray("<<<") << "out.bin"
+                                         << QByteArray("vant-conf-cli: cannot load values of format 'ALLKINDS-1' "
+                                                       "from 'DIR/v.xml'\n");
+    QTest::newRow("output is a directory") << Values << "outdir"
+                                           << QByteArray("vant-conf-cli: cannot write 'DIR/outdir': ");
+    QTest::newRow("output directory missing") << Values << "missing/out.bin"
+                                              << QByteArray("vant-conf-cli: cannot write 'DIR/missing/out.bin': ");
+}
+
+void TestCliFormat::pack_failure_keepsExistingOutput()
+{
+    QFETCH(QByteArray, values);
+    QFETCH(QString, output);
+    QFETCH(QByteArray, errTail);
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("v.xml"), values));
+    QVERIFY(writeFile(dir.filePath("out.bin"), "old image"));
+    QVERIFY(QDir(dir.path()).mkdir("outdir"));
+    const Run r = runCli({"pack", AllKinds, dir.filePath("v.xml"), "-o", dir.filePath(output)});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(errTail.replace("DIR", dir.path().toLocal8Bit())), r.err.constData());
+    QCOMPARE(readFile(dir.filePath("out.bin")), QByteArray("old image"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             (QStringList{"out.bin", "outdir", "v.xml"}));
+}
+
+void TestCliFormat::unpack_badImage_keepsExistingValues()
+{
+    QTemporaryDir dir;
+    QByteArray bad = Image;
+    bad[2] = char(bad[2] ^ 0x80);
+    QVERIFY(writeFile(dir.filePath("bad.bin"), bad));
+    QVERIFY(writeFile(dir.filePath("v.xml"), Values));
+    const Run r = runCli({"unpack", AllKinds, dir.filePath("bad.bin"), "-o", dir.filePath("v.xml")});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.out, QByteArray("Bad CRC\n"));
+    QCOMPARE(readFile(dir.filePath("v.xml")), Values);
+    QVERIFY(!QFile::exists(dir.filePath("v.xml.bak")));
+
+    const Run missing = runCli({"unpack", AllKinds, dir.filePath("none.bin"), "-o", dir.filePath("v.xml")});
+    QCOMPARE(missing.exitCode, 1);
+    QVERIFY2(missing.err.startsWith("vant-conf-cli: cannot read the image '" + dir.filePath("none.bin").toLocal8Bit()),
+             missing.err.constData());
+    QCOMPARE(readFile(dir.filePath("v.xml")), Values);
+}
+
+QTEST_GUILESS_MAIN(TestCliFormat)
+#include "tst_cli_format.moc"

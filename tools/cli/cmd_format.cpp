@@ -1,0 +1,111 @@
+// Commands on descriptions, value files and images: check, show, pack, unpack.
+#include "tools/cli/cli.h"
+#include "tools/cli/clicommon.h"
+
+#include <QTextStream>
+
+namespace {
+
+int runCheck(const QStringList &args)
+{
+    cli::ParsedArgs parsed;
+    QString error;
+    if (!cli::parseArgs(args, false, &parsed, &error))
+        return cli::usage("check", error);
+    if (parsed.positional.size() != 1)
+        return cli::usage("check");
+    cli::Description description;
+    if (!cli::loadDescriptionFile(parsed.positional.at(0), &description, &error))
+        return cli::fail(error);
+
+    const ConfFormat &format = *description.format;
+    int variables = 0;
+    for (const auto &entry : format.vars) {
+        if (entry.second.kind != KindStruct)
+            ++variables;
+    }
+    QStringList report;
+    report << QStringLiteral("id: %1").arg(description.id) << QStringLiteral("variables: %1").arg(variables)
+           << QStringLiteral("data size: %1").arg(format.dataSize)
+           << QStringLiteral("image size: %1").arg(format.imageSize());
+    // Further checks of the description add their lines to the report here.
+    QTextStream out(stdout);
+    for (const QString &line : report)
+        out << line << '\n';
+    return cli::ExitOk;
+}
+
+int runShow(const QStringList &args)
+{
+    cli::ParsedArgs parsed;
+    QString error;
+    if (!cli::parseArgs(args, false, &parsed, &error))
+        return cli::usage("show", error);
+    if (parsed.positional.isEmpty() || parsed.positional.size() > 2)
+        return cli::usage("show");
+    cli::Description description;
+    if (!cli::loadDescriptionFile(parsed.positional.at(0), &description, &error))
+        return cli::fail(error);
+    ConfFormat *format = description.format.get();
+    if (parsed.positional.size() == 2 && !cli::loadValuesFile(format, parsed.positional.at(1), &error))
+        return cli::fail(error);
+    QTextStream out(stdout);
+    for (const auto &entry : format->vars) {
+        if (entry.second.kind != KindStruct)
+            out << entry.first << '\t' << format->varText(&entry.second) << '\n';
+    }
+    return cli::ExitOk;
+}
+
+int runPack(const QStringList &args)
+{
+    cli::ParsedArgs parsed;
+    QString error;
+    if (!cli::parseArgs(args, true, &parsed, &error))
+        return cli::usage("pack", error);
+    if (parsed.positional.size() != 2 || !parsed.hasOutput)
+        return cli::usage("pack");
+    cli::Description description;
+    if (!cli::loadDescriptionFile(parsed.positional.at(0), &description, &error))
+        return cli::fail(error);
+    ConfFormat *format = description.format.get();
+    if (!format->loadValues(parsed.positional.at(1))) {
+        return cli::fail(QStringLiteral("cannot load values of format '%1' from '%2'")
+                             .arg(format->id, parsed.positional.at(1)));
+    }
+    if (!cli::writeFileSafely(parsed.output, format->pack(), &error))
+        return cli::fail(error);
+    return cli::ExitOk;
+}
+
+int runUnpack(const QStringList &args)
+{
+    cli::ParsedArgs parsed;
+    QString error;
+    if (!cli::parseArgs(args, true, &parsed, &error))
+        return cli::usage("unpack", error);
+    if (parsed.positional.size() != 2 || !parsed.hasOutput)
+        return cli::usage("unpack");
+    cli::Description description;
+    if (!cli::loadDescriptionFile(parsed.positional.at(0), &description, &error))
+        return cli::fail(error);
+    ConfFormat *format = description.format.get();
+    if (!cli::loadImageFile(format, parsed.positional.at(1), &error))
+        return cli::fail(error);
+    // The value file keeps its previous version as ".bak" while it is rewritten.
+    if (!format->saveValues(parsed.output))
+        return cli::fail(QStringLiteral("cannot write the value file '%1'").arg(parsed.output));
+    return cli::ExitOk;
+}
+
+const cli::Registrar checkCommand({"check", "check DESCRIPTION",
+                                   "read a description file and report its format: id, variables, sizes",
+                                   runCheck});
+const cli::Registrar showCommand({"show", "show DESCRIPTION [VALUES.xml | IMAGE.bin]",
+                                  "list every variable in name order with the text of its value", runShow});
+const cli::Registrar packCommand({"pack", "pack DESCRIPTION VALUES.xml -o IMAGE.bin",
+                                  "pack a value file into a configuration image", runPack});
+const cli::Registrar unpackCommand({"unpack", "unpack DESCRIPTION IMAGE.bin -o VALUES.xml",
+                                    "unpack a configuration image into a value file", runUnpack});
+
+} // namespace
