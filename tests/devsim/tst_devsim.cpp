@@ -70,6 +70,7 @@ private slots:
     void upload_storesImageByteExact();
     void upload_refused_keepsStoredImage_data();
     void upload_refused_keepsStoredImage();
+    void upload_largerThanCapacity_refusedAtEot();
     void firmware_storesPayloadAsReceived();
 
     void faults_exchangeExactBytes_data();
@@ -327,6 +328,26 @@ void TestDevSim::upload_refused_keepsStoredImage()
     QCOMPARE(peer.readFor(QuietMs).toHex(' '), QByteArray());
     // Only a transfer that ends with EOT replaces the stored image.
     QCOMPARE(readFile(imagePath).toHex(' '), twoBlockImage().toHex(' '));
+}
+
+void TestDevSim::upload_largerThanCapacity_refusedAtEot()
+{
+    // Room for 200 bytes: both blocks start inside it, but the image they
+    // carry (header 252: 256 bytes) would not fit, so nothing is stored.
+    const QByteArray stored = hex("04 00 78 56 34 12 6F E2");
+    QVERIFY(writeFile(imagePath, stored));
+    DevSim sim;
+    PtyPeer peer;
+    QVERIFY(startWith(sim, peer, base({"--image-capacity", "200"})));
+    QVERIFY(peer.write("W"));
+    QCOMPARE(peer.read(1, ReplyTimeoutMs).toHex(), QByteArray("15"));
+    QVERIFY(peer.write(programFrame(1, hex("FC 00") + QByteArray(126, char(0x66)))));
+    QCOMPARE(peer.read(1, ReplyTimeoutMs).toHex(), QByteArray("06"));
+    QVERIFY(peer.write(programFrame(2, QByteArray(128, char(0x67)))));
+    QCOMPARE(peer.read(1, ReplyTimeoutMs).toHex(), QByteArray("06"));
+    QVERIFY(peer.write(hex("04")));
+    QCOMPARE(peer.read(1, ReplyTimeoutMs).toHex(), QByteArray("18"));
+    QCOMPARE(readFile(imagePath).toHex(' '), stored.toHex(' '));
 }
 
 void TestDevSim::firmware_storesPayloadAsReceived()

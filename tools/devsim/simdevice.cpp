@@ -185,6 +185,11 @@ QByteArray SimDevice::imageFromReceived(const QByteArray &received)
 bool SimDevice::storeImage(const QByteArray &received, QString *error)
 {
     const QByteArray image = imageFromReceived(received);
+    // What a later download could not serve is not stored either.
+    if (image.size() > imageCapacity) {
+        *error = QStringLiteral("received image of %1 bytes, the device holds %2").arg(image.size()).arg(imageCapacity);
+        return false;
+    }
     if (!imagePath.isEmpty() && !writeFileAtomically(imagePath, image, error))
         return false;
     m_image = image;
