@@ -84,7 +84,6 @@ private:
     // new frame: a stale NAK must not be taken as the reply to the next block.
     void purgeInput();
     void logBytes(const char *direction, const char *data, int size);
-    bool stopping() const { return !m_running; }
     void end(Exit why)
     {
         if (m_running)
