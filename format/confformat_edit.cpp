@@ -1,5 +1,145 @@
 #include "format/confformat.h"
+#include "format/diag.h"
+#include "format/valueparse.h"
 
-// Value editors: placeholder until the editor dialogs land.
-bool ConfFormat::edit(QWidget *, int, const QString &) { return false; }
-bool ConfFormat::editVar(QWidget *, ConfVar *, const QString &) { return false; }
+#include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+QString editTitle()
+{
+    return ConfFormat::tr("Edit property value");
+}
+
+void showError(QWidget *parent, const QString &message)
+{
+    QMessageBox::critical(parent, ConfFormat::tr("Error"), message, QMessageBox::Ok);
+}
+
+// The slot holds a 2-byte length and at most size - 2 content bytes.
+bool editFile(QWidget *parent, ConfVar *var)
+{
+    const QString path = QFileDialog::getOpenFileName(parent, ConfFormat::tr("Open file"), QString(),
+                                                      ConfFormat::tr("Files (*)"));
+    if (path.isEmpty())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        showError(parent, ConfFormat::tr("Can't open file."));
+        return false;
+    }
+    const qint64 limit = qint64(var->size) - 2;
+    if (file.size() > limit) {
+        showError(parent, ConfFormat::tr("File too large."));
+        return false;
+    }
+    // Read one byte more than fits: a file that grew since its size was taken, or one that
+    // reports no size at all (a device or a pipe), must not be cut silently or read without end.
+    const QByteArray data = file.read(qMax<qint64>(limit, 0) + 1);
+    if (file.error() != QFileDevice::NoError) {
+        showError(parent, ConfFormat::tr("Can't open file."));
+        return false;
+    }
+    if (data.size() > limit) {
+        showError(parent, ConfFormat::tr("File too large."));
+        return false;
+    }
+    var->fileData = data;
+    var->fileLength = qint32(data.size());
+    return true;
+}
+
+} // namespace
+
+bool ConfFormat::edit(QWidget *parent, int id, const QString &label)
+{
+    ConfVar *var = varById(id);
+    if (!var) {
+        diagOut("ConfFormat::edit id=%d not found\n", id);
+        return false;
+    }
+    return editVar(parent, var, label);
+}
+
+bool ConfFormat::editVar(QWidget *parent, ConfVar *var, const QString &label)
+{
+    if (!var)
+        return false;
+    bool ok = false;
+
+    switch (var->kind) {
+    case KindInt:
+        if (!var->items.isEmpty()) {
+            const QString choice = QInputDialog::getItem(parent, editTitle(), label, var->items,
+                                                         var->value, false, &ok);
+            if (!ok || choice.isEmpty())
+                return false;
+            var->value = qint32(var->items.indexOf(choice));
+            return true;
+        } else {
+            const int number = QInputDialog::getInt(parent, editTitle(), label, var->value,
+                                                    var->min, var->max, 1, &ok);
+            if (!ok)
+                return false;
+            var->value = number;
+            return true;
+        }
+
+    case KindTime: {
+        const QString input = QInputDialog::getText(parent, editTitle(), label, QLineEdit::Normal,
+                                                    varText(var), &ok);
+        if (!ok)
+            return false;
+        qint32 minutes = 0;
+        if (!parseTimeText(input, &minutes)) {
+            showError(parent, tr("Incorrect format for time."));
+            return false;
+        }
+        var->value = minutes;
+        return true;
+    }
+
+    case KindIp: {
+        const QString input = QInputDialog::getText(parent, editTitle(), label, QLineEdit::Normal,
+                                                    varText(var), &ok);
+        if (!ok)
+            return false;
+        qint32 address = 0;
+        if (!parseIpText(input, &address)) {
+            showError(parent, tr("Incorrect format for IP address."));
+            return false;
+        }
+        var->value = address;
+        return true;
+    }
+
+    case KindFloat: {
+        const double number = QInputDialog::getDouble(parent, editTitle(), label,
+                                                      double(var->floatValue), double(var->floatMin),
+                                                      double(var->floatMax), var->decimals, &ok);
+        if (!ok)
+            return false;
+        var->floatValue = float(number);
+        return true;
+    }
+
+    case KindString: {
+        const QString input = QInputDialog::getText(parent, editTitle(), label, QLineEdit::Normal,
+                                                    var->text, &ok);
+        if (!ok)
+            return false;
+        var->text = input.left(qMax(var->size - 1, 0));
+        return true;
+    }
+
+    case KindFile:
+        return editFile(parent, var);
+
+    case KindStruct:
+        return false;
+    }
+    return false;
+}

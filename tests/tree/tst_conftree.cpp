@@ -1,0 +1,389 @@
+// The property tree widget with real rows from the tree loader and a real format: values,
+// conditions re-evaluated on edits, hidden and disabled rows, the description signal.
+#include "expr/logicexpr.h"
+#include "format/confformat.h"
+#include "tests/support/guitest.h"
+#include "tree/conftree.h"
+#include "tree/qmytreewidgetitem.h"
+
+#include <QComboBox>
+#include <QDomDocument>
+#include <QInputDialog>
+#include <QSignalSpy>
+
+namespace {
+
+const char *const Description = R"(<Device id="T1">
+<Format>
+  <bool name="power"/>
+  <byte name="mode" select="off|manual|auto"/>
+  <word name="level" suffix="%"/>
+  <hhmm name="start"/>
+  <byte name="other"/>
+  <byte name="spare"/>
+</Format>
+<Tree name="Device">
+  <Desc>Top <b>text</b></Desc>
+  <Var var="power" name="Power">Main switch</Var>
+  <Var var="mode" name="Mode">Operating mode</Var>
+  <Group name="Manual" expand="yes" visible="mode = 1">
+    <Var var="level" name="Level" enabled="power">Output level</Var>
+    <Group name="Timing">
+      <Var var="start" name="Start" visible="power"/>
+      <Var var="spare" name="Spare"/>
+    </Group>
+  </Group>
+  <Group name="Auto" visible="mode = 2">
+    <Var var="other" name="Other" enabled="level > 5"/>
+  </Group>
+  <Group name="Locked" expand="yes" enabled="power">
+    <Var var="start" name="Locked start"/>
+  </Group>
+  <Var var="other" name="Stale" enabled="other = 0"/>
+  <Var var="spare" name="Both" enabled="power and other = 9"/>
+</Tree>
+</Device>)";
+
+const char *const SecondDescription = R"(<Device id="T2">
+<Format><dword name="count"/></Format>
+<Tree name="Other device"><Var var="count" name="Count"/></Tree>
+</Device>)";
+
+} // namespace
+
+class TestConfTree : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void install_fillsValuesEvaluatesConditionsAndExpands();
+    void install_replacesPreviousFormatAndRows();
+    void edit_reevaluatesExactlyTheConditionsMentioningTheVariable();
+    void edit_cancelled_printsAndRefreshesNothing();
+    void doubleClick_groupOrDisabledRow_opensNoEditor_data();
+    void doubleClick_groupOrDisabledRow_opensNoEditor();
+    void hiddenRow_takesChildrenAlongAndGivesThemBack();
+    void updateExpr_nullNameMeansAllEmptyMeansNone();
+    void updateExpr_fromRow_staysInsideItsSubtree();
+    void updateValue_refreshesRowAndRowsBelow();
+    void showDesc_followsTheCurrentRow();
+    void empty_slotsDoNothing();
+
+private:
+    bool installFrom(const char *xml);
+    QMyTreeWidgetItem *row(const QString &label) const;
+    ConfVar *var(const char *name) const;
+    bool shown(const QString &label) const;
+    void doubleClick(const QString &label);
+
+    ConfTree *tree = nullptr;
+};
+
+void TestConfTree::init()
+{
+    tree = new ConfTree;
+    tree->resize(400, 600);
+    tree->show();
+    QVERIFY(QTest::qWaitForWindowExposed(tree));
+    QVERIFY(installFrom(Description));
+}
+
+void TestConfTree::cleanup()
+{
+    delete tree;
+    tree = nullptr;
+}
+
+bool TestConfTree::installFrom(const char *xml)
+{
+    QDomDocument doc;
+    if (!doc.setContent(QString::fromUtf8(xml)))
+        return false;
+    const QDomElement root = doc.documentElement();
+    const QString id = root.attribute(QStringLiteral("id"));
+    ConfFormat *format = ConfFormat::create(id, root.firstChildElement(QStringLiteral("Format")));
+    if (!format)
+        return false;
+    QMyTreeWidgetItem *top = tree->loadGroup(root.firstChildElement(QStringLiteral("Tree")), format);
+    if (!top) {
+        delete format;
+        return false;
+    }
+    tree->install(format, id, top);
+    return true;
+}
+
+QMyTreeWidgetItem *TestConfTree::row(const QString &label) const
+{
+    const auto found = tree->findItems(label, Qt::MatchExactly | Qt::MatchRecursive, 0);
+    return found.size() == 1 ? dynamic_cast<QMyTreeWidgetItem *>(found.first()) : nullptr;
+}
+
+ConfVar *TestConfTree::var(const char *name) const
+{
+    const auto it = tree->format->vars.find(QString::fromLatin1(name));
+    return it == tree->format->vars.end() ? nullptr : &it->second;
+}
+
+// On screen: neither the row nor any row above it hidden, and every row above it expanded.
+bool TestConfTree::shown(const QString &label) const
+{
+    return !tree->visualItemRect(row(label)).isEmpty();
+}
+
+void TestConfTree::doubleClick(const QString &label)
+{
+    QTreeWidgetItem *item = row(label);
+    QVERIFY(item);
+    tree->scrollToItem(item);
+    const QPoint at = tree->visualItemRect(item).center();
+    QVERIFY(!at.isNull());
+    // A double click as the window system delivers it: a click, then the second press
+    // arriving as a double-click event.
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(tree->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void TestConfTree::install_fillsValuesEvaluatesConditionsAndExpands()
+{
+    QCOMPARE(tree->formatId, QStringLiteral("T1"));
+    QVERIFY(tree->format);
+    QCOMPARE(tree->format->id, QStringLiteral("T1"));
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QCOMPARE(tree->headerItem()->text(0), QStringLiteral("Property"));
+    QCOMPARE(tree->headerItem()->text(1), QStringLiteral("Value"));
+
+    QCOMPARE(row("Power")->text(1), QStringLiteral("off"));
+    QCOMPARE(row("Mode")->text(1), QStringLiteral("off"));
+    QCOMPARE(row("Level")->text(1), QStringLiteral("0 %"));
+    QCOMPARE(row("Start")->text(1), QStringLiteral("00:00"));
+    for (const char *group : {"Device", "Manual", "Timing", "Auto"})
+        QCOMPARE(row(QString::fromLatin1(group))->text(1), QString());
+
+    // Every condition has been evaluated once: mode 0, power off, other 0.
+    QVERIFY(row("Manual")->isHidden());
+    QVERIFY(row("Auto")->isHidden());
+    QVERIFY(row("Start")->isHidden());
+    QVERIFY(!row("Level")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(row("Stale")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(!row("Both")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(row("Power")->flags().testFlag(Qt::ItemIsEnabled));
+
+    QVERIFY(row("Device")->isExpanded());
+    QVERIFY(row("Manual")->isExpanded());
+    QVERIFY(!row("Timing")->isExpanded());
+    QVERIFY(!row("Auto")->isExpanded());
+}
+
+void TestConfTree::install_replacesPreviousFormatAndRows()
+{
+    QPointer<ConfFormat> old = tree->format;
+    QVERIFY(installFrom(SecondDescription));
+    QVERIFY(old.isNull());
+    QCOMPARE(tree->formatId, QStringLiteral("T2"));
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("Other device"));
+    QVERIFY(!row("Power"));
+    QCOMPARE(row("Count")->text(1), QStringLiteral("0 "));
+}
+
+void TestConfTree::edit_reevaluatesExactlyTheConditionsMentioningTheVariable()
+{
+    // "other" changes behind the tree's back, as a loaded file would change it: only a full
+    // update may bring "Stale" up to date, an edit of "power" must not.
+    var("other")->value = 9;
+
+    ModalDriver driver;
+    QString label;
+    driver.then([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QInputDialog *>(modal);
+        QVERIFY(dialog);
+        label = dialog->labelText();
+        auto *combo = dialog->findChild<QComboBox *>();
+        combo->setFocus();
+        QTest::keyClick(combo, Qt::Key_Down); // off -> on
+        gui::click(dialog, QDialogButtonBox::Ok);
+    });
+    gui::DiagLines diag;
+    doubleClick(QStringLiteral("Power"));
+
+    QCOMPARE(driver.pendingSteps(), 0);
+    QCOMPARE(driver.unexpected, QStringList());
+    QCOMPARE(label, QStringLiteral("Power"));
+    QCOMPARE(diag.out, QByteArray("Var power changed\n"));
+    QCOMPARE(var("power")->value, 1);
+    QCOMPARE(row("Power")->text(1), QStringLiteral("on"));
+
+    // Mentioning power, wherever they are (Start sits inside two groups, one hidden).
+    QVERIFY(row("Level")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(!row("Start")->isHidden());
+    QVERIFY(row("Both")->flags().testFlag(Qt::ItemIsEnabled)); // reads the current "other"
+    // Not mentioning power: untouched, stale on purpose.
+    QVERIFY(row("Stale")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(row("Manual")->isHidden());
+
+    tree->updateExpr();
+    QVERIFY(!row("Stale")->flags().testFlag(Qt::ItemIsEnabled));
+}
+
+void TestConfTree::edit_cancelled_printsAndRefreshesNothing()
+{
+    var("power")->value = 1; // not yet shown: a refresh would be visible
+    ModalDriver driver;
+    driver.then([](QWidget *modal) { gui::click(modal, QDialogButtonBox::Cancel); });
+    gui::DiagLines diag;
+    doubleClick(QStringLiteral("Power"));
+
+    QCOMPARE(driver.pendingSteps(), 0);
+    QCOMPARE(diag.out, QByteArray());
+    QCOMPARE(row("Power")->text(1), QStringLiteral("off"));
+    QVERIFY(!row("Level")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(row("Start")->isHidden());
+}
+
+void TestConfTree::doubleClick_groupOrDisabledRow_opensNoEditor_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::newRow("disabledVariableRow") << "Both";
+    QTest::newRow("variableRowInDisabledGroup") << "Locked start";
+    QTest::newRow("topGroupRow") << "Device";
+}
+
+void TestConfTree::doubleClick_groupOrDisabledRow_opensNoEditor()
+{
+    QFETCH(QString, label);
+    QSignalSpy doubleClicks(tree, &QTreeWidget::itemDoubleClicked);
+    ModalDriver driver;
+    gui::DiagLines diag;
+    doubleClick(label);
+    QTest::qWait(30);
+    QCOMPARE(doubleClicks.size(), 1); // the click did arrive
+    QCOMPARE(driver.unexpected, QStringList());
+    QCOMPARE(diag.out, QByteArray());
+
+    // Called directly, the slot ignores a group row all the same.
+    tree->itemClicked(row(QStringLiteral("Manual")), 0);
+    QTest::qWait(30);
+    QCOMPARE(driver.unexpected, QStringList());
+}
+
+void TestConfTree::hiddenRow_takesChildrenAlongAndGivesThemBack()
+{
+    row(QStringLiteral("Timing"))->setExpanded(true);
+    QVERIFY(!shown(QStringLiteral("Level")));
+
+    var("mode")->value = 1;
+    tree->updateExpr(QStringLiteral("mode"));
+    QVERIFY(shown(QStringLiteral("Manual")));
+    QVERIFY(shown(QStringLiteral("Level")));
+    QVERIFY(shown(QStringLiteral("Spare")));
+    QVERIFY(!shown(QStringLiteral("Start"))); // its own condition keeps it hidden
+    QVERIFY(!shown(QStringLiteral("Auto")));
+
+    var("mode")->value = 2;
+    tree->updateExpr(QStringLiteral("mode"));
+    QVERIFY(row("Manual")->isHidden());
+    QVERIFY(!shown(QStringLiteral("Level")));
+    QVERIFY(!shown(QStringLiteral("Timing")));
+    QVERIFY(!shown(QStringLiteral("Spare")));
+    QVERIFY(shown(QStringLiteral("Auto")));
+
+    var("mode")->value = 1;
+    tree->updateExpr(QStringLiteral("mode"));
+    QVERIFY(shown(QStringLiteral("Level")));
+    QVERIFY(shown(QStringLiteral("Spare")));
+    QVERIFY(!shown(QStringLiteral("Start")));
+    QVERIFY(!row("Level")->flags().testFlag(Qt::ItemIsEnabled));
+}
+
+void TestConfTree::updateExpr_nullNameMeansAllEmptyMeansNone()
+{
+    var("power")->value = 1;
+    tree->updateExpr(QStringLiteral(""));
+    QVERIFY(!row("Level")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(row("Start")->isHidden());
+
+    tree->updateExpr(QStringLiteral("Power")); // names match case-sensitively
+    QVERIFY(!row("Level")->flags().testFlag(Qt::ItemIsEnabled));
+
+    tree->updateExpr(QString());
+    QVERIFY(row("Level")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(!row("Start")->isHidden());
+}
+
+void TestConfTree::updateExpr_fromRow_staysInsideItsSubtree()
+{
+    var("power")->value = 1;
+    tree->updateExpr(QStringLiteral("power"), row(QStringLiteral("Timing")));
+    QVERIFY(!row("Start")->isHidden());
+    QVERIFY(!row("Level")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(!row("Both")->flags().testFlag(Qt::ItemIsEnabled));
+}
+
+void TestConfTree::updateValue_refreshesRowAndRowsBelow()
+{
+    var("level")->value = 42;
+    var("start")->value = 605;
+    var("power")->value = 1;
+
+    tree->updateValue(row(QStringLiteral("Level")));
+    QCOMPARE(row("Level")->text(1), QStringLiteral("42 %"));
+    QCOMPARE(row("Start")->text(1), QStringLiteral("00:00"));
+
+    tree->updateValue(row(QStringLiteral("Manual")));
+    QCOMPARE(row("Start")->text(1), QStringLiteral("10:05"));
+    QCOMPARE(row("Power")->text(1), QStringLiteral("off"));
+    QCOMPARE(row("Manual")->text(1), QString());
+
+    tree->updateValues();
+    QCOMPARE(row("Power")->text(1), QStringLiteral("on"));
+}
+
+void TestConfTree::showDesc_followsTheCurrentRow()
+{
+    QSignalSpy spy(tree, &ConfTree::showDesc);
+    QVERIFY(row("Device")->desc.contains(QStringLiteral("<b>text</b>")));
+    QVERIFY(row("Power")->desc.contains(QStringLiteral("Main switch")));
+
+    tree->setCurrentItem(row(QStringLiteral("Device")));
+    tree->setCurrentItem(row(QStringLiteral("Power")));
+    tree->setCurrentItem(row(QStringLiteral("Timing"))); // a group without description
+    QCOMPARE(spy.size(), 3);
+    QCOMPARE(spy.at(0).at(0).toString(), row("Device")->desc);
+    QCOMPARE(spy.at(1).at(0).toString(), row("Power")->desc);
+    QCOMPARE(spy.at(2).at(0).toString(), QString());
+
+    // Installing clears the rows; the null current row in between publishes nothing.
+    QVERIFY(installFrom(SecondDescription));
+    QCOMPARE(spy.size(), 3);
+}
+
+void TestConfTree::empty_slotsDoNothing()
+{
+    ConfTree empty;
+    empty.show();
+    QVERIFY(!empty.format);
+    QSignalSpy spy(&empty, &ConfTree::showDesc);
+    auto *item = new QMyTreeWidgetItem(QMyTreeWidgetItem::VarTypeBase + 0);
+    item->setText(0, QStringLiteral("Loose"));
+    item->desc = QStringLiteral("<p>x</p>");
+    empty.addTopLevelItem(item);
+
+    ModalDriver driver;
+    empty.setCurrentItem(item);
+    empty.itemClicked(item, 0);
+    empty.itemClicked(nullptr, 0);
+    empty.updateValues();
+    empty.updateValue(item);
+    empty.updateExpr();
+    QTest::qWait(30);
+    QCOMPARE(spy.size(), 0);
+    QCOMPARE(item->text(1), QString());
+    QCOMPARE(driver.unexpected, QStringList());
+}
+
+VANT_GUI_TEST_MAIN(TestConfTree)
+#include "tst_conftree.moc"

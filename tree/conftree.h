@@ -1,0 +1,45 @@
+#pragma once
+// The two-column property tree: group titles and variable labels with their value texts.
+// It owns the loaded format, so the commands find the current format and its id here.
+#include "tree/treeloader.h"
+
+#include <QString>
+#include <QTreeWidget>
+
+class ConfFormat;
+class QMyTreeWidgetItem;
+
+class ConfTree : public QTreeWidget, public TreeLoader
+{
+    Q_OBJECT
+public:
+    explicit ConfTree(QWidget *parent = nullptr);
+    ~ConfTree() override;
+
+    // Replaces the shown description in one step: drops the old rows and format, takes
+    // ownership of the new ones, fills the values, evaluates every condition and expands
+    // the top row and the groups that ask for it. Callers build and check both parts first,
+    // so nothing can fail here.
+    void install(ConfFormat *newFormat, const QString &id, QMyTreeWidgetItem *top);
+
+    ConfFormat *format = nullptr; // owned; null until a description has been installed
+    QString formatId;
+
+signals:
+    void showDesc(QString desc);
+
+public slots:
+    // Double-click: edit the row's variable.
+    void itemClicked(QTreeWidgetItem *item, int column);
+    // Current row changed: publish its description.
+    void itemActivated(QTreeWidgetItem *item, QTreeWidgetItem *prev);
+    void updateValue(QTreeWidgetItem *item);
+    void updateValues();
+    // A null name re-evaluates every condition; an empty one matches none.
+    void updateExpr(QString var, QTreeWidgetItem *item);
+    void updateExpr(QString var);
+    void updateExpr();
+
+private:
+    void applyExpansion(QTreeWidgetItem *item);
+};
