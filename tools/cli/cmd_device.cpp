@@ -1,0 +1,250 @@
+// Device commands: identify, download, upload, firmware. Each runs one Device worker and
+// waits for it the way the window does: polling its progress every 50 ms, passing Ctrl+C on
+// as a cancel request, and ending with the worker's result code as exit status.
+#include "tools/cli/cli.h"
+#include "tools/cli/clicommon.h"
+
+#include "device/device.h"
+#include "format/confformat.h"
+#include "format/formatid.h"
+#include "format/xmldoc.h"
+
+#include <QCoreApplication>
+#include <QDomDocument>
+#include <QFile>
+#include <QTextStream>
+
+#include <csignal>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr int PollMs = 50;
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void onInterrupt(int)
+{
+    interrupted = 1;
+}
+
+struct Options {
+    QString link = QStringLiteral("AUTO");
+    QString output;
+    QStringList positional;
+};
+
+// Parses --link LINK, -o OUT and positional arguments; false on anything else.
+bool parseOptions(const QStringList &args, bool takesOutput, Options *options, QString *error)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        const auto value = [&](QString *target) {
+            if (i + 1 >= args.size()) {
+                *error = arg + QLatin1String(" needs a value");
+                return false;
+            }
+            *target = args[++i];
+            return true;
+        };
+        if (arg == QLatin1String("--link")) {
+            if (!value(&options->link))
+                return false;
+        } else if (arg.startsWith(QLatin1String("--link="))) {
+            options->link = arg.mid(7);
+        } else if (takesOutput && (arg == QLatin1String("-o") || arg == QLatin1String("--output"))) {
+            if (!value(&options->output))
+                return false;
+        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            *error = QLatin1String("unknown option ") + arg;
+            return false;
+        } else {
+            options->positional.append(arg);
+        }
+    }
+    if (options->link.isEmpty()) {
+        *error = QStringLiteral("empty link");
+        return false;
+    }
+    return true;
+}
+
+// Waits for the worker, showing its progress on standard error when it changes; Ctrl+C asks
+// it to stop, and the worker decides when it has.
+int waitFor(Device &device, bool showProgress)
+{
+    interrupted = 0;
+    struct sigaction action {}, previous {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previous);
+
+    QTextStream err(stderr);
+    int shown = -1;
+    for (;;) {
+        const bool finished = device.wait(PollMs);
+        if (interrupted)
+            device.cancelRequested.store(true, std::memory_order_relaxed);
+        // An upload's last, partial block takes the formula past 100.
+        const int value = qBound(0, int(device.progress.load(std::memory_order_relaxed)), 100);
+        if (showProgress && value != shown && (!finished || shown >= 0)) {
+            err << "\rTransfer: " << value << '%' << Qt::flush;
+            shown = value;
+        }
+        if (finished)
+            break;
+    }
+    if (shown >= 0)
+        err << Qt::endl;
+    sigaction(SIGINT, &previous, nullptr);
+    return device.result;
+}
+
+int deviceFailure(int code)
+{
+    cli::fail(deviceResultMessage(code));
+    return code;
+}
+
+int descriptionFailure(const QString &text)
+{
+    cli::fail(text);
+    return cli::ExitNoDescription;
+}
+
+// The description of `id`, read from confxml/<id>.xml in the working directory, as the window
+// finds it; null after a message when there is none or it does not build.
+std::unique_ptr<ConfFormat> loadDescription(const QString &id, QString *error)
+{
+    // The id comes from the device or a value file: it must not lead out of confxml/.
+    if (!isSafeFormatId(id)) {
+        *error = QStringLiteral("unusable format id '%1'").arg(id);
+        return nullptr;
+    }
+    cli::Description description;
+    if (!cli::loadDescriptionFile(QLatin1String("confxml/") + id + QLatin1String(".xml"), &description, error))
+        return nullptr;
+    if (description.id != id) {
+        *error = QStringLiteral("%1 describes '%2', not '%3'").arg(description.path, description.id, id);
+        return nullptr;
+    }
+    return std::move(description.format);
+}
+
+int runIdentify(const QStringList &args)
+{
+    Options options;
+    QString error;
+    if (!parseOptions(args, false, &options, &error) || !options.positional.isEmpty())
+        return cli::usage("identify", error);
+    Device device(options.link);
+    device.startIdentify();
+    const int code = waitFor(device, false);
+    if (code != Ok)
+        return deviceFailure(code);
+    QTextStream(stdout) << "Hardware ID: " << device.hardwareId << "\nSoftware ID: "
+                        << device.softwareId << Qt::endl;
+    return Ok;
+}
+
+int runDownload(const QStringList &args)
+{
+    Options options;
+    QString error;
+    if (!parseOptions(args, true, &options, &error))
+        return cli::usage("download", error);
+    if (options.output.isEmpty() || !options.positional.isEmpty())
+        return cli::usage("download", QStringLiteral("download needs -o OUT.xml or -o OUT.bin"));
+    Device device(options.link);
+    device.startDownload();
+    const int code = waitFor(device, true);
+    if (code != Ok)
+        return deviceFailure(code);
+
+    const std::unique_ptr<ConfFormat> format = loadDescription(device.softwareId, &error);
+    if (!format)
+        return descriptionFailure(error);
+    if (!format->unpack(device.image, device.imageLength))
+        return descriptionFailure(QCoreApplication::translate("MainWindow", "Binary data format error."));
+    // The device sends whole blocks; the image proper is what its header says, so pack it anew.
+    const bool written = cli::isImagePath(options.output)
+                             ? cli::writeFileSafely(options.output, format->pack(), &error)
+                             : format->saveValues(options.output);
+    if (!written) {
+        cli::fail(error.isEmpty() ? QStringLiteral("cannot write %1").arg(options.output) : error);
+        return FileError;
+    }
+    QTextStream(stdout) << QCoreApplication::translate("MainWindow", "Transfer ok.") << Qt::endl;
+    return Ok;
+}
+
+int runUpload(const QStringList &args)
+{
+    Options options;
+    QString error;
+    if (!parseOptions(args, false, &options, &error))
+        return cli::usage("upload", error);
+    if (options.positional.size() != 1)
+        return cli::usage("upload", QStringLiteral("upload needs one value file"));
+    const QString valuesPath = options.positional.first();
+
+    bool ok = false;
+    const QDomDocument values = loadXmlDocument(valuesPath, &ok);
+    if (!ok) {
+        cli::fail(QStringLiteral("cannot read the value file %1").arg(valuesPath));
+        return FileError;
+    }
+    const QString id = values.documentElement().attribute(QStringLiteral("id"), QStringLiteral("noname"));
+    const std::unique_ptr<ConfFormat> format = loadDescription(id, &error);
+    if (!format)
+        return descriptionFailure(error);
+    if (!format->loadValues(valuesPath)) {
+        cli::fail(QStringLiteral("the value file %1 does not load").arg(valuesPath));
+        return FileError;
+    }
+    const QByteArray image = format->pack();
+    if (image.size() > ImageCapacity) {
+        cli::fail(QStringLiteral("the image takes %1 bytes, a device holds %2").arg(image.size()).arg(ImageCapacity));
+        return Incompatible;
+    }
+
+    Device device(options.link);
+    std::memcpy(device.image, image.constData(), size_t(image.size()));
+    device.imageLength = qint32(image.size());
+    device.startUpload(format->id);
+    const int code = waitFor(device, true);
+    if (code != Ok)
+        return deviceFailure(code);
+    QTextStream(stdout) << QCoreApplication::translate("MainWindow", "Transfer ok.") << Qt::endl;
+    return Ok;
+}
+
+int runFirmware(const QStringList &args)
+{
+    Options options;
+    QString error;
+    if (!parseOptions(args, false, &options, &error))
+        return cli::usage("firmware", error);
+    if (options.positional.size() != 1)
+        return cli::usage("firmware", QStringLiteral("firmware needs one .fw file"));
+    Device device(options.link);
+    device.startFirmwareUpdate(options.positional.first());
+    const int code = waitFor(device, true);
+    if (code != Ok)
+        return deviceFailure(code);
+    QTextStream(stdout) << QCoreApplication::translate("MainWindow", "Transfer ok.") << Qt::endl;
+    return Ok;
+}
+
+const cli::Registrar identifyCommand({"identify", "identify [--link LINK]",
+                                      "read the device's hardware and software identifiers", runIdentify});
+const cli::Registrar downloadCommand({"download", "download [--link LINK] -o OUT.xml|OUT.bin",
+                                      "download the configuration; its description is confxml/<software id>.xml",
+                                      runDownload});
+const cli::Registrar uploadCommand({"upload", "upload [--link LINK] VALUES.xml",
+                                    "upload the values of a value file to the device", runUpload});
+const cli::Registrar firmwareCommand({"firmware", "firmware [--link LINK] FILE.fw",
+                                      "update the device's firmware", runFirmware});
+
+} // namespace
