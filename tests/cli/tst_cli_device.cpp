@@ -1,0 +1,305 @@
+// The device commands of vant-conf-cli end to end: the real tool against the device simulator
+// over a pseudo-terminal, in a working directory with its own confxml/.
+#include "format/confformat.h"
+#include "tests/device/simprocess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray makeFirmware(const QByteArray &hardware, const QByteArray &payload)
+{
+    QByteArray file = hardware + QByteArray(32 - hardware.size(), '\0') + payload;
+    const quint16 crc = crc16(0xFFFF, reinterpret_cast<const uchar *>(file.constData()), int(file.size()));
+    file.append(char(crc & 0xFF));
+    file.append(char(crc >> 8));
+    return file;
+}
+
+} // namespace
+
+class TestCliDevice : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+
+    void identify_printsBothIdentifiers();
+    void upload_thenDownload_imageAndValuesRoundTrip();
+    void firmware_deliversPayload_withProgress();
+    void failures_exitWithResultCodeAndMessage_data();
+    void failures_exitWithResultCodeAndMessage();
+    void usage_errors_data();
+    void usage_errors();
+    void interrupt_cancelsTransfer();
+    void auto_findsRegisteredSimulator();
+
+private:
+    Run cli(const QStringList &args);
+    QString startSim(SimProcess &sim, const QStringList &extra = {});
+
+    QTemporaryDir work;
+    QTemporaryDir registry;
+    QString imagePath, firmwareSink, valuesPath;
+};
+
+void TestCliDevice::initTestCase()
+{
+    QVERIFY2(!qgetenv("VANT_CLI").isEmpty() && !qgetenv("VANT_DEVSIM").isEmpty(), "run through ctest");
+    QVERIFY(QDir(work.path()).mkpath(QStringLiteral("confxml")));
+    QVERIFY(QFile::copy(QStringLiteral(VANT_SOURCE_DIR "/confxml/VANT-DEMO-1.xml"),
+                        work.filePath(QStringLiteral("confxml/VANT-DEMO-1.xml"))));
+    valuesPath = work.filePath(QStringLiteral("values.xml"));
+    QVERIFY(QFile::copy(QStringLiteral(VANT_SOURCE_DIR "/confxml/samples/VANT-DEMO-1-values.xml"), valuesPath));
+    imagePath = work.filePath(QStringLiteral("device-image.bin"));
+    firmwareSink = work.filePath(QStringLiteral("device-firmware.bin"));
+    // Keep the machine's own registry out of the automatic choice.
+    qputenv("VANT_PORT_REGISTRY", QFile::encodeName(registry.path()));
+}
+
+void TestCliDevice::init()
+{
+    QFile::remove(imagePath);
+    QFile::remove(firmwareSink);
+}
+
+Run TestCliDevice::cli(const QStringList &args)
+{
+    QProcess p;
+    p.setWorkingDirectory(work.path());
+    p.start(QString::fromLocal8Bit(qgetenv("VANT_CLI")), args);
+    Run run;
+    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.exitCode = p.exitCode();
+    run.out = p.readAllStandardOutput();
+    run.err = p.readAllStandardError();
+    return run;
+}
+
+QString TestCliDevice::startSim(SimProcess &sim, const QStringList &extra)
+{
+    return sim.start(QStringList{QStringLiteral("--image"), imagePath, QStringLiteral("--firmware"), firmwareSink}
+                     + extra);
+}
+
+void TestCliDevice::identify_printsBothIdentifiers()
+{
+    SimProcess sim;
+    const QString port = startSim(sim, {QStringLiteral("--no-pace")});
+    QVERIFY(!port.isEmpty());
+    const Run run = cli({QStringLiteral("identify"), QStringLiteral("--link"), port});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QByteArray("Hardware ID: VANT-HW-1\nSoftware ID: VANT-DEMO-1\n"));
+}
+
+void TestCliDevice::upload_thenDownload_imageAndValuesRoundTrip()
+{
+    SimProcess sim;
+    const QString port = startSim(sim, {QStringLiteral("--no-pace")});
+    QVERIFY(!port.isEmpty());
+
+    // The image the format commands make of the value file is what the device must store.
+    const QString expectedPath = work.filePath(QStringLiteral("expected.bin"));
+    QCOMPARE(cli({QStringLiteral("pack"), QStringLiteral("confxml/VANT-DEMO-1.xml"), valuesPath,
+                  QStringLiteral("-o"), expectedPath}).exitCode, 0);
+    const QByteArray expected = readFile(expectedPath);
+    QVERIFY(expected.size() > 4);
+
+    Run run = cli({QStringLiteral("upload"), QStringLiteral("--link"), port, valuesPath});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.out.endsWith("Transfer ok.\n"));
+    QTRY_COMPARE_WITH_TIMEOUT(readFile(imagePath).toHex(), expected.toHex(), 3000);
+
+    const QString bin = work.filePath(QStringLiteral("down.bin"));
+    run = cli({QStringLiteral("download"), QStringLiteral("--link"), port, QStringLiteral("-o"), bin});
+    QCOMPARE(run.exitCode, 0);
+    // Whole blocks came over the line; the file holds the image proper.
+    QCOMPARE(readFile(bin).toHex(), expected.toHex());
+
+    const QString xml = work.filePath(QStringLiteral("down.xml"));
+    run = cli({QStringLiteral("download"), QStringLiteral("--link=") + port, QStringLiteral("-o"), xml});
+    QCOMPARE(run.exitCode, 0);
+    const QString repacked = work.filePath(QStringLiteral("repacked.bin"));
+    QCOMPARE(cli({QStringLiteral("pack"), QStringLiteral("confxml/VANT-DEMO-1.xml"), xml,
+                  QStringLiteral("-o"), repacked}).exitCode, 0);
+    QCOMPARE(readFile(repacked).toHex(), expected.toHex());
+}
+
+void TestCliDevice::firmware_deliversPayload_withProgress()
+{
+    QByteArray payload(16384, '\0');
+    for (int i = 0; i < payload.size(); ++i)
+        payload[i] = char(i * 11 + i / 128);
+    const QString fw = work.filePath(QStringLiteral("update.fw"));
+    QVERIFY(writeFile(fw, makeFirmware("VANT-HW-1", payload)));
+    SimProcess sim;
+    const QString port = startSim(sim); // paced: about 1.5 s on the line
+    QVERIFY(!port.isEmpty());
+    const Run run = cli({QStringLiteral("firmware"), QStringLiteral("--link"), port, fw});
+    QCOMPARE(run.exitCode, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(readFile(firmwareSink).size(), payload.size(), 3000);
+    QCOMPARE(readFile(firmwareSink), payload);
+
+    // Progress: a line rewritten in place, rising, ending at 100 and a line break.
+    QVERIFY2(run.err.endsWith("Transfer: 100%\n"), run.err.constData());
+    QList<int> values;
+    for (const QByteArray &part : run.err.trimmed().split('\r')) {
+        if (part.isEmpty())
+            continue;
+        QVERIFY2(part.startsWith("Transfer: ") && part.endsWith('%'), part.constData());
+        values.append(part.mid(10, part.size() - 11).toInt());
+    }
+    QVERIFY2(values.size() >= 10, qPrintable(QString::number(values.size())));
+    for (int i = 1; i < values.size(); ++i)
+        QVERIFY(values[i] > values[i - 1]);
+}
+
+void TestCliDevice::failures_exitWithResultCodeAndMessage_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("simArgs"); // empty: no simulator, the link is used as given
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("message");
+    const QStringList quiet{QStringLiteral("--no-pace")};
+    QTest::newRow("missing port: COM-port error")
+        << "identify" << QStringList() << "/nonexistent/ttyVANT" << 1 << QByteArray("vant-conf-cli: COM-port error.\n");
+    QTest::newRow("automatic choice without a device: not found")
+        << "identify" << QStringList() << "AUTO" << 2 << QByteArray("vant-conf-cli: Device not found.\n");
+    QTest::newRow("damaged firmware file: file error")
+        << "firmware-bad" << quiet << QString() << 3 << QByteArray("vant-conf-cli: File error.\n");
+    QTest::newRow("silent device: protocol error")
+        << "identify" << (quiet + QStringList{QStringLiteral("--fault"), QStringLiteral("silence")}) << QString() << 4
+        << QByteArray("vant-conf-cli: Protocol error.\n");
+    QTest::newRow("upload to another format: incompatible")
+        << "upload" << (quiet + QStringList{QStringLiteral("--software-id"), QStringLiteral("VANT-OTHER")}) << QString()
+        << 6 << QByteArray("vant-conf-cli: Incompatible version of hardware/software.\n");
+    QTest::newRow("firmware for other hardware: incompatible")
+        << "firmware-other" << quiet << QString() << 6
+        << QByteArray("vant-conf-cli: Incompatible version of hardware/software.\n");
+    QTest::newRow("download of a format without description")
+        << "download" << (quiet + QStringList{QStringLiteral("--software-id"), QStringLiteral("VANT-OTHER")})
+        << QString() << 7 << QByteArray();
+    QTest::newRow("download of a device id that leaves confxml/")
+        << "download" << (quiet + QStringList{QStringLiteral("--software-id"), QStringLiteral("../VANT-DEMO-1")})
+        << QString() << 7 << QByteArray("vant-conf-cli: unusable format id '../VANT-DEMO-1'\n");
+    QTest::newRow("download of an empty image: format error")
+        << "download" << (quiet + QStringList{QStringLiteral("--fault"), QStringLiteral("eot-first")}) << QString()
+        << 7 << QByteArray("vant-conf-cli: Binary data format error.\n");
+}
+
+void TestCliDevice::failures_exitWithResultCodeAndMessage()
+{
+    QFETCH(QString, command);
+    QFETCH(QStringList, simArgs);
+    QFETCH(QString, link);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, message);
+    SimProcess sim;
+    if (!simArgs.isEmpty()) {
+        link = startSim(sim, simArgs);
+        QVERIFY(!link.isEmpty());
+    }
+    QStringList args{QStringLiteral("--link"), link};
+    if (command == QLatin1String("identify")) {
+        args.prepend(command);
+    } else if (command == QLatin1String("upload")) {
+        args = QStringList{command} + args + QStringList{valuesPath};
+    } else if (command == QLatin1String("download")) {
+        args = QStringList{command} + args + QStringList{QStringLiteral("-o"), work.filePath(QStringLiteral("x.bin"))};
+    } else {
+        const QString fw = work.filePath(QStringLiteral("x.fw"));
+        QByteArray file = makeFirmware(command == QLatin1String("firmware-other") ? "VANT-HW-2" : "VANT-HW-1",
+                                       QByteArray(300, 'p'));
+        if (command == QLatin1String("firmware-bad"))
+            file[100] = 'q';
+        QVERIFY(writeFile(fw, file));
+        args = QStringList{QStringLiteral("firmware")} + args + QStringList{fw};
+    }
+    const Run run = cli(args);
+    QCOMPARE(run.exitCode, exitCode);
+    if (!message.isEmpty())
+        QVERIFY2(run.err.endsWith(message), run.err.constData());
+    else
+        QVERIFY(run.err.contains("vant-conf-cli: "));
+    QVERIFY(!QFile::exists(work.filePath(QStringLiteral("x.bin"))));
+}
+
+void TestCliDevice::usage_errors_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("download without output") << QStringList{QStringLiteral("download"), QStringLiteral("--link"), QStringLiteral("AUTO")};
+    QTest::newRow("link without value") << QStringList{QStringLiteral("identify"), QStringLiteral("--link")};
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("identify"), QStringLiteral("--baud"), QStringLiteral("9600")};
+    QTest::newRow("identify takes no file") << QStringList{QStringLiteral("identify"), QStringLiteral("x.xml")};
+    QTest::newRow("upload without values") << QStringList{QStringLiteral("upload")};
+    QTest::newRow("firmware with two files") << QStringList{QStringLiteral("firmware"), QStringLiteral("a.fw"), QStringLiteral("b.fw")};
+}
+
+void TestCliDevice::usage_errors()
+{
+    QFETCH(QStringList, args);
+    const Run run = cli(args);
+    QCOMPARE(run.exitCode, 64);
+    QVERIFY2(run.err.contains("usage: vant-conf-cli " + args.first().toLatin1()), run.err.constData());
+}
+
+void TestCliDevice::interrupt_cancelsTransfer()
+{
+    // The device never asks for the first block: only a cancel ends the upload.
+    SimProcess sim;
+    const QString port = startSim(sim, {QStringLiteral("--no-pace"), QStringLiteral("--fault"), QStringLiteral("no-start-nak")});
+    QVERIFY(!port.isEmpty());
+    QProcess p;
+    p.setWorkingDirectory(work.path());
+    p.start(QString::fromLocal8Bit(qgetenv("VANT_CLI")), {QStringLiteral("upload"), QStringLiteral("--link"), port, valuesPath});
+    QVERIFY(p.waitForStarted());
+    QVERIFY(!p.waitForFinished(1000));
+    ::kill(pid_t(p.processId()), SIGINT);
+    // The upload looks at the request after each start command, every 2 s.
+    QVERIFY(p.waitForFinished(4000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 5);
+    QVERIFY(p.readAllStandardError().endsWith("vant-conf-cli: Transfer canceled.\n"));
+    QVERIFY(!QFile::exists(imagePath));
+}
+
+void TestCliDevice::auto_findsRegisteredSimulator()
+{
+    SimProcess sim;
+    const QString port = startSim(sim, {QStringLiteral("--no-pace"), QStringLiteral("--register")});
+    QVERIFY(!port.isEmpty());
+    const Run run = cli({QStringLiteral("identify")}); // the link defaults to AUTO
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains(": '" + port.toLocal8Bit() + " VANT USB Serial (simulator)'\n"), run.out.constData());
+    QVERIFY(run.out.endsWith("Hardware ID: VANT-HW-1\nSoftware ID: VANT-DEMO-1\n"));
+}
+
+QTEST_GUILESS_MAIN(TestCliDevice)
+#include "tst_cli_device.moc"
