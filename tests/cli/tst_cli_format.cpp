@@ -114,7 +114,8 @@ void TestCliFormat::check_allKinds()
     const Run r = runCli({"check", AllKinds});
     QCOMPARE(r.err, QByteArray());
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.out, QByteArray("id: ALLKINDS-1\nvariables: 20\ndata size: 72\nimage size: 76\n"));
+    QCOMPARE(r.out, QByteArray("id: ALLKINDS-1\nvariables: 20\ndata size: 72\nimage size: 76\n"
+                               "rows: 16\nconditions: 1\n"));
 }
 
 void TestCliFormat::check_refused_data()
@@ -158,10 +159,10 @@ void TestCliFormat::check_brokenFile_usesBackup()
     QTemporaryDir dir;
     const QString path = dir.filePath("d.xml");
     QVERIFY(writeFile(path, "<D id='new'><Format><byte name='a'/>"));
-    QVERIFY(writeFile(path + ".bak", "<D><Format><word name='a'/><struct name='s'/></Format></D>"));
+    QVERIFY(writeFile(path + ".bak", "<D><Format><word name='a'/><struct name='s'/></Format><Tree/></D>"));
     const Run r = runCli({"check", path});
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.out, QByteArray("id: noname\nvariables: 1\ndata size: 2\nimage size: 6\n"));
+    QCOMPARE(r.out, QByteArray("id: noname\nvariables: 1\ndata size: 2\nimage size: 6\nrows: 1\nconditions: 0\n"));
     QVERIFY2(r.err.startsWith("Parse error for file '" + path.toLocal8Bit() + "': "), r.err.constData());
 }
 

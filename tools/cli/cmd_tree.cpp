@@ -1,0 +1,124 @@
+// Commands on the presentation part of a description: eval (one condition) and tree.
+#include "expr/logicexpr.h"
+#include "tools/cli/cli.h"
+#include "tools/cli/clicommon.h"
+#include "tools/cli/clitree.h"
+#include "tree/qmytreewidgetitem.h"
+#include "tree/treeloader.h"
+
+#include <QTextStream>
+
+namespace cli {
+
+std::unique_ptr<QMyTreeWidgetItem> loadDescriptionTree(const Description &description, TreeLoader *loader,
+                                                       QString *error)
+{
+    const QDomElement treeElement = description.formatElement.nextSiblingElement(QStringLiteral("Tree"));
+    if (treeElement.isNull()) {
+        *error = QStringLiteral("no Tree element after the Format element in '%1'").arg(description.path);
+        return nullptr;
+    }
+    std::unique_ptr<QMyTreeWidgetItem> top(loader->loadGroup(treeElement, description.format.get()));
+    if (!top)
+        *error = QStringLiteral("the Tree element of '%1' is not usable").arg(description.path);
+    return top;
+}
+
+TreeCounts countRows(const QMyTreeWidgetItem *top)
+{
+    TreeCounts counts;
+    counts.rows = 1;
+    counts.conditions = (top->enabledExpr ? 1 : 0) + (top->visibleExpr ? 1 : 0);
+    for (int i = 0; i < top->childCount(); ++i) {
+        const TreeCounts below = countRows(static_cast<const QMyTreeWidgetItem *>(top->child(i)));
+        counts.rows += below.rows;
+        counts.conditions += below.conditions;
+    }
+    return counts;
+}
+
+} // namespace cli
+
+namespace {
+
+// Every argument is positional; a first "--" is dropped so that a condition may start
+// with "-".
+QStringList positionalArgs(const QStringList &args)
+{
+    QStringList positional = args;
+    const qsizetype dashes = positional.indexOf(QStringLiteral("--"));
+    if (dashes >= 0)
+        positional.removeAt(dashes);
+    return positional;
+}
+
+int runEval(const QStringList &args)
+{
+    const QStringList positional = positionalArgs(args);
+    if (positional.size() < 2 || positional.size() > 3)
+        return cli::usage("eval");
+    QString error;
+    cli::Description description;
+    if (!cli::loadDescriptionFile(positional.at(0), &description, &error))
+        return cli::fail(error);
+    if (positional.size() == 3 && !cli::loadValuesFile(description.format.get(), positional.at(1), &error))
+        return cli::fail(error);
+
+    const QString condition = positional.last();
+    // An empty condition is no condition at all, which leaves a row enabled and shown.
+    bool result = true;
+    if (!condition.isEmpty()) {
+        std::unique_ptr<LogicExpr> expr(LogicExpr::create(condition));
+        if (!expr)
+            return cli::fail(QStringLiteral("the condition does not compile"));
+        result = expr->evaluate(description.format.get());
+    }
+    QTextStream(stdout) << (result ? "true" : "false") << Qt::endl;
+    return cli::ExitOk;
+}
+
+void printRows(QTextStream &out, const ConfFormat *format, const QMyTreeWidgetItem *row, int level)
+{
+    out << QString(level * 2, QLatin1Char(' ')) << row->text(0);
+    if (!row->isGroup())
+        out << '\t' << format->text(row->varId());
+    if (row->enabledExpr && !row->enabledExpr->evaluate(format))
+        out << "\t(disabled)";
+    if (row->visibleExpr && !row->visibleExpr->evaluate(format))
+        out << "\t(hidden)";
+    out << '\n';
+    for (int i = 0; i < row->childCount(); ++i)
+        printRows(out, format, static_cast<const QMyTreeWidgetItem *>(row->child(i)), level + 1);
+}
+
+int runTree(const QStringList &args)
+{
+    cli::ParsedArgs parsed;
+    QString error;
+    if (!cli::parseArgs(args, false, &parsed, &error))
+        return cli::usage("tree", error);
+    if (parsed.positional.isEmpty() || parsed.positional.size() > 2)
+        return cli::usage("tree");
+    cli::Description description;
+    if (!cli::loadDescriptionFile(parsed.positional.at(0), &description, &error))
+        return cli::fail(error);
+    TreeLoader loader;
+    const std::unique_ptr<QMyTreeWidgetItem> top = cli::loadDescriptionTree(description, &loader, &error);
+    if (!top)
+        return cli::fail(error);
+    if (parsed.positional.size() == 2
+        && !cli::loadValuesFile(description.format.get(), parsed.positional.at(1), &error))
+        return cli::fail(error);
+
+    QTextStream out(stdout);
+    printRows(out, description.format.get(), top.get(), 0);
+    return cli::ExitOk;
+}
+
+const cli::Registrar evalCommand({"eval", "eval DESCRIPTION [VALUES.xml | IMAGE.bin] CONDITION",
+                                  "evaluate a condition over the values; prints true or false", runEval});
+const cli::Registrar treeCommand({"tree", "tree DESCRIPTION [VALUES.xml | IMAGE.bin]",
+                                  "print the presentation tree with values and the state of each row's conditions",
+                                  runTree});
+
+} // namespace
