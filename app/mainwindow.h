@@ -1,0 +1,41 @@
+#pragma once
+// The configurator's one top-level window: the property tree above the description pane,
+// the File and Device menus, and the layout kept in the per-user settings.
+#include <QMainWindow>
+
+class ConfTree;
+class QSettings;
+class QSplitter;
+class QTextBrowser;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget *parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
+    ~MainWindow() override; // writes the layout keys
+
+    ConfTree *confTree() const { return tree; }
+    QTextBrowser *descriptionPane() const { return descView; }
+    QSplitter *splitterWidget() const { return splitter; }
+    QSettings *settingsStore() const { return settings; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+protected slots:
+    void fileOpen();
+    void fileSave();
+    void fileSaveBin();
+    void devID();
+    void devDownload();
+    void devUpload();
+    void devFirmware();
+    void devCOMport();
+
+private:
+    QSettings *settings;
+    QSplitter *splitter;
+    ConfTree *tree;
+    QTextBrowser *descView;
+};
