@@ -20,6 +20,9 @@ constexpr int MaxStructNesting = 64;
 constexpr int MaxArrayDim = 100;
 constexpr int MaxStringSize = 255;
 constexpr int MaxFileSize = 10240;
+// Digits after the point of a float. Far above any real use; an unbounded count makes
+// every text of the value as long as the count (a crash inside Qt near INT_MAX).
+constexpr int MaxDecimals = 100;
 
 // Decimal integer; text that is not a number (or does not fit) reads as 0.
 // QString::toInt ignores leading and trailing blanks, so " 5" reads as 5.
@@ -74,7 +77,7 @@ void readFloat(ConfVar &var, const QDomElement &e)
     var.kind = KindFloat;
     var.size = 4;
     var.floatValue = 0.0f;
-    var.decimals = toInt(e.attribute(QStringLiteral("format"), QStringLiteral("1")));
+    var.decimals = qBound(0, toInt(e.attribute(QStringLiteral("format"), QStringLiteral("1"))), MaxDecimals);
     var.suffix = e.attribute(QStringLiteral("suffix"));
     // Defaults are FLT_MIN (smallest positive normal, not the most negative value) and FLT_MAX.
     var.floatMin = floatAttribute(e, QStringLiteral("min"), 0x00800000u);

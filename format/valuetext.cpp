@@ -24,8 +24,8 @@ QString ConfFormat::varText(const ConfVar *var) const
         return QString::asprintf("%u.%u.%u.%u", v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF, v >> 24);
     }
     case KindFloat:
-        // A negative digit count would make Qt pick its own precision; show none instead.
-        return QString::number(double(var->floatValue), 'f', qMax(0, var->decimals)) + QLatin1Char(' ')
+        // The reader bounds the digit count; a negative one would make Qt pick its own.
+        return QString::number(double(var->floatValue), 'f', qBound(0, var->decimals, 100)) + QLatin1Char(' ')
             + var->suffix;
     case KindString:
         return var->text;

@@ -291,6 +291,10 @@ void TestFormatReader::floatAttributes_data()
                            << bitsOf(1000.0f) << 3 << "V";
     QTest::newRow("not numbers read 0") << "<float name='v' min='cold' max='' format='x'/>" << 0u << 0u << 0
                                         << QString();
+    QTest::newRow("negative decimals become 0") << "<float name='v' format='-3'/>" << 0x00800000u << 0x7F7FFFFFu << 0
+                                                << QString();
+    QTest::newRow("decimals bounded at 100") << "<float name='v' format='2147483647'/>" << 0x00800000u
+                                             << 0x7F7FFFFFu << 100 << QString();
     QTest::newRow("out of float range reads 0") << "<float name='v' max='1e39'/>" << 0x00800000u << 0u << 1
                                                 << QString();
 }

@@ -73,6 +73,13 @@ void TestValueText::text_byIdSkipsStructures()
     QCOMPARE(f->text(28), QStringLiteral("-0.1 ")); // 1 decimal by default, rounded
     varNamed(f.get(), "s.b")->fileLength = 0;
     QCOMPARE(f->text(15), QStringLiteral("0 bytes"));
+
+    // An absurd digit count is bounded when read: the text stays short and Qt's
+    // number formatting is never asked for billions of digits.
+    auto huge = formatFromXml("<Format><float name='f' format='2147483647'/></Format>");
+    QVERIFY(huge);
+    varNamed(huge.get(), "f")->floatValue = 3.5f;
+    QCOMPARE(huge->text(0), QStringLiteral("3.5") + QString(99, QLatin1Char('0')) + QLatin1Char(' '));
 }
 
 void TestValueText::text_unknownIdIsEmpty()
