@@ -22,6 +22,14 @@ public:
     // so nothing can fail here.
     void install(ConfFormat *newFormat, const QString &id, QMyTreeWidgetItem *top);
 
+    // Installs the description in the file when it loads completely and its root names
+    // expectedId; otherwise the shown description stays as it was.
+    bool loadFormatFile(const QString &fileName, const QString &expectedId);
+    // The description of an id from "confxml/", downloaded once when the local file fails.
+    bool loadFormat(const QString &id);
+    // A value file: first the description its root names, then its values.
+    bool openConfFile(const QString &fileName);
+
     ConfFormat *format = nullptr; // owned; null until a description has been installed
     QString formatId;
 

@@ -1,0 +1,35 @@
+// Loading descriptions and value files into the property tree.
+#include "download/formatdl.h"
+#include "format/confformat.h"
+#include "format/xmldoc.h"
+#include "tree/conftree.h"
+#include "tree/descriptionfile.h"
+
+bool ConfTree::loadFormatFile(const QString &fileName, const QString &expectedId)
+{
+    Description description;
+    if (readDescriptionFile(fileName, expectedId, *this, &description) != DescriptionError::None)
+        return false;
+    install(description.format.release(), description.id, description.top.release());
+    return true;
+}
+
+bool ConfTree::loadFormat(const QString &id)
+{
+    const QString path = descriptionPath(id);
+    return loadDescriptionById(
+        id, [&] { return loadFormatFile(path, id); },
+        [&] {
+            FormatDL download(id, this);
+            return download.exec() == QDialog::Accepted;
+        });
+}
+
+bool ConfTree::openConfFile(const QString &fileName)
+{
+    bool ok = false;
+    const QDomDocument document = loadXmlDocumentWithBackup(fileName, &ok);
+    if (!ok || !loadFormat(rootFormatId(document)))
+        return false;
+    return format->loadValues(fileName);
+}

@@ -1,0 +1,108 @@
+#include "tree/descriptionfile.h"
+
+#include "format/diag.h"
+#include "format/formatid.h"
+#include "format/xmldoc.h"
+#include "tree/treeloader.h"
+
+namespace {
+
+// A refused id may hold line breaks or other control characters; they are shown
+// escaped so that the diagnostic stays one line.
+QByteArray printableId(const QString &id)
+{
+    QByteArray out;
+    for (const char c : id.toUtf8()) {
+        const uchar u = uchar(c);
+        if (u < 0x20 || u == 0x7F)
+            out += "\\x" + QByteArray::number(u, 16).rightJustified(2, '0').toUpper();
+        else
+            out += c;
+    }
+    return out;
+}
+
+DescriptionError refuse(DescriptionError error, const char *line, Description *out)
+{
+    diagOut("%s\n", line);
+    out->format.reset();
+    out->top.reset();
+    return error;
+}
+
+} // namespace
+
+QString rootFormatId(const QDomDocument &document)
+{
+    return document.documentElement().attribute(QStringLiteral("id"), QStringLiteral("noname"));
+}
+
+QString descriptionPath(const QString &id)
+{
+    return QLatin1String("confxml/") + id + QLatin1String(".xml");
+}
+
+DescriptionError readDescription(const QDomDocument &document, const QString &expectedId, TreeLoader &loader,
+                                 Description *out)
+{
+    out->format.reset();
+    out->top.reset();
+    out->id = rootFormatId(document);
+    if (!expectedId.isNull() && out->id != expectedId)
+        return refuse(DescriptionError::BadId, "Bad ID", out);
+
+    const QDomElement root = document.documentElement();
+    for (QDomNode node = root.firstChild(); !node.isNull(); node = node.nextSibling()) {
+        if (!node.isElement())
+            continue;
+        const QDomElement element = node.toElement();
+        const QString tag = element.tagName();
+        if (tag == QLatin1String("Format")) {
+            if (out->format)
+                return refuse(DescriptionError::DuplicateFormat, "Duplicate format", out);
+            out->format.reset(ConfFormat::create(out->id, element));
+            if (!out->format)
+                return refuse(DescriptionError::FormatRejected, "Error loading format", out);
+        } else if (tag == QLatin1String("Tree")) {
+            if (out->top)
+                return refuse(DescriptionError::DuplicateTree, "Duplicate tree", out);
+            if (!out->format)
+                return refuse(DescriptionError::TreeBeforeFormat, "No format before tree", out);
+            out->top.reset(loader.loadGroup(element, out->format.get()));
+            if (!out->top)
+                return refuse(DescriptionError::TreeRejected, "Error loading tree", out);
+        }
+    }
+    if (!out->format)
+        return refuse(DescriptionError::NoFormat, "No format in file", out);
+    if (!out->top)
+        return refuse(DescriptionError::NoTree, "No tree in file", out);
+    return DescriptionError::None;
+}
+
+DescriptionError readDescriptionFile(const QString &path, const QString &expectedId, TreeLoader &loader,
+                                     Description *out)
+{
+    bool ok = false;
+    const QDomDocument document = loadXmlDocumentWithBackup(path, &ok);
+    if (!ok) {
+        out->id.clear();
+        return refuse(DescriptionError::Xml, "XML error", out);
+    }
+    return readDescription(document, expectedId, loader, out);
+}
+
+bool loadDescriptionById(const QString &id, const std::function<bool()> &loadLocal,
+                         const std::function<bool()> &fetch)
+{
+    // The id comes from a device or a value file; "confxml/" + id + ".xml" must not
+    // name anything outside the folder, and a download must not overwrite it.
+    if (!isSafeFormatId(id)) {
+        diagOut("Bad format id '%s'\n", printableId(id).constData());
+        return false;
+    }
+    if (loadLocal())
+        return true;
+    diagOut("Downloading format...\n");
+    return fetch() && loadLocal();
+}

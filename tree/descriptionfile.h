@@ -1,0 +1,58 @@
+#pragma once
+// A description file as a whole: the root's id, exactly one Format element and after it
+// exactly one Tree element. The window and the command-line tool both read descriptions
+// here, so a file is accepted or refused by the same rules everywhere.
+#include "format/confformat.h"
+#include "tree/qmytreewidgetitem.h"
+
+#include <QDomDocument>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class TreeLoader;
+
+enum class DescriptionError {
+    None,
+    Xml,              // neither the file nor its ".bak" copy reads and parses
+    BadId,            // the root's id is not the one asked for
+    DuplicateFormat,  // a second Format element
+    FormatRejected,   // the Format element does not build
+    DuplicateTree,    // a second Tree element
+    TreeBeforeFormat, // a Tree element with no Format before it
+    TreeRejected,     // the Tree element does not build
+    NoFormat,
+    NoTree,
+};
+
+// Both parts of a description, built off to the side and owned here until someone
+// takes them.
+struct Description {
+    QString id;
+    std::unique_ptr<ConfFormat> format;
+    std::unique_ptr<QMyTreeWidgetItem> top;
+};
+
+// The id a root element stands for: its "id" attribute, "noname" when it has none.
+QString rootFormatId(const QDomDocument &document);
+
+// Where the description of a format id lives, relative to the working directory.
+QString descriptionPath(const QString &id);
+
+// Walks the root's children in document order and builds the format and the rows with
+// the loader (whose macro table is the only thing that may change on failure). A null
+// expectedId accepts whatever id the root names. Prints the system's line for the
+// failure on standard output and leaves *out empty unless the result is None.
+DescriptionError readDescription(const QDomDocument &document, const QString &expectedId, TreeLoader &loader,
+                                 Description *out);
+
+// readDescription on the file (or its ".bak" copy); "XML error" when neither parses.
+DescriptionError readDescriptionFile(const QString &path, const QString &expectedId, TreeLoader &loader,
+                                     Description *out);
+
+// The lookup of a description by format id, with the one download attempt that follows a
+// local file that does not load: loadLocal reads "confxml/" + id + ".xml", fetch stores a
+// fresh copy there and reports whether it did. An id that could lead out of the
+// description folder is refused first, before any file is read, written or removed.
+bool loadDescriptionById(const QString &id, const std::function<bool()> &loadLocal,
+                         const std::function<bool()> &fetch);
