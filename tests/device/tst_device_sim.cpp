@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -317,10 +318,11 @@ void TestDeviceSim::auto_findsRegisteredSimulator()
     QCOMPARE(device.result, int(Ok));
     QCOMPARE(device.softwareId, QStringLiteral("VANT-DEMO-1"));
     // The list is printed entry by entry up to the one that names the adapter.
-    const QList<QByteArray> lines = out.split('\n');
+    // (Other diagnostics, the HID search's among them, come between.)
+    static const QRegularExpression entryLine(QStringLiteral("^\\d+: '"));
     QByteArrayList indexLines;
-    for (const QByteArray &line : lines) {
-        if (!line.startsWith("Dev ") && !line.isEmpty())
+    for (const QByteArray &line : out.split('\n')) {
+        if (entryLine.match(QString::fromLocal8Bit(line)).hasMatch())
             indexLines.append(line);
     }
     QVERIFY(!indexLines.isEmpty());
