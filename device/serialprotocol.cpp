@@ -101,6 +101,10 @@ int serialIdentify(Device *device)
         // Read for as long as bytes keep coming; only silence tests the deadline, so a device
         // that keeps talking keeps the exchange alive.
         while (!complete && readByte(&byte, IdentifyByteTimeoutMs)) {
+            // A device that never stops talking (line noise, a wrong line speed) would
+            // otherwise never let a cancel through.
+            if (device->canceled())
+                return Canceled;
             if (byte == STX) {
                 started = true;
                 text.clear();

@@ -74,6 +74,7 @@ private slots:
     void identify_silentDevice_endsWithProtocolErrorAfterASecond();
     void identify_chatteringDevice_keepsExchangeAlive();
     void identify_cancelWhileWaiting_endsCanceled();
+    void identify_cancelWhileDeviceChatters_endsCanceled();
 
     void download_twoBlocks_goldenExchange();
     void download_badFrame_data();
@@ -191,6 +192,31 @@ void TestSerialProtocol::identify_cancelWhileWaiting_endsCanceled()
     QVERIFY(device.wait(5000));
     QCOMPARE(device.result, int(Canceled));
     QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed())));
+}
+
+void TestSerialProtocol::identify_cancelWhileDeviceChatters_endsCanceled()
+{
+    // Noise without a pause keeps the exchange alive, but must not lock the user out.
+    PtyPeer peer;
+    QVERIFY(peer.isValid());
+    Device device(peer.slavePath);
+    device.startIdentify();
+    QCOMPARE(peer.read(1, 3000), QByteArray("I"));
+    QElapsedTimer timer;
+    timer.start();
+    bool canceled = false;
+    qint64 canceledAt = 0;
+    while (!device.wait(20) && timer.elapsed() < 5000) {
+        peer.write("~");
+        if (!canceled && timer.elapsed() >= 1500) {
+            device.cancelRequested = true;
+            canceled = true;
+            canceledAt = timer.elapsed();
+        }
+    }
+    QVERIFY(device.isFinished());
+    QCOMPARE(device.result, int(Canceled));
+    QVERIFY2(timer.elapsed() - canceledAt < 300, qPrintable(QString::number(timer.elapsed() - canceledAt)));
 }
 
 void TestSerialProtocol::download_twoBlocks_goldenExchange()
