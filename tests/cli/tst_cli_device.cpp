@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -80,6 +81,10 @@ void TestCliDevice::initTestCase()
     firmwareSink = work.filePath(QStringLiteral("device-firmware.bin"));
     // Keep the machine's own registry out of the automatic choice.
     qputenv("VANT_PORT_REGISTRY", QFile::encodeName(registry.path()));
+    // A missing description is fetched; here from a loopback port where nobody listens, so
+    // it fails at once and reaches no real server.
+    QSettings(QStringLiteral("VANT"), QStringLiteral("Device-Configurator"))
+        .setValue(QStringLiteral("Download/Server"), QStringLiteral("127.0.0.1:1"));
 }
 
 void TestCliDevice::init()

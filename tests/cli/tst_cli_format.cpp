@@ -125,18 +125,29 @@ void TestCliFormat::check_refused_data()
     QTest::addColumn<QByteArray>("errTail"); // PATH stands for the description's path
 
     QTest::newRow("unknown tag") << QByteArray("<D id='x'><Format><int name='i'/></Format></D>")
-                                 << QByteArray("Bad type 'int'\n")
+                                 << QByteArray("Bad type 'int'\nError loading format\n")
                                  << QByteArray("vant-conf-cli: the Format element of 'PATH' is not usable\n");
     QTest::newRow("bad array in a structure")
         << QByteArray("<D><Format><struct name='s'><byte name='b[3'/></struct></Format></D>")
-        << QByteArray("Bad array format\n") << QByteArray("vant-conf-cli: the Format element of 'PATH' is not usable\n");
+        << QByteArray("Bad array format\nError loading format\n")
+        << QByteArray("vant-conf-cli: the Format element of 'PATH' is not usable\n");
     QTest::newRow("data area too large")
         << QByteArray("<D><Format><file name='f[7]' size='10240'/></Format></D>")
-        << QByteArray("Data area too large (71680 bytes)\n")
+        << QByteArray("Data area too large (71680 bytes)\nError loading format\n")
         << QByteArray("vant-conf-cli: the Format element of 'PATH' is not usable\n");
-    QTest::newRow("no Format element") << QByteArray("<D id='x'><format/><Tree/></D>") << QByteArray()
+    QTest::newRow("no Format element") << QByteArray("<D id='x'><format/><tree/></D>")
+                                       << QByteArray("No format in file\n")
                                        << QByteArray("vant-conf-cli: no Format element in 'PATH'\n");
-    QTest::newRow("not XML") << QByteArray("<D id='x'><Format>") << QByteArray()
+    QTest::newRow("Tree before the Format element")
+        << QByteArray("<D id='x'><Tree/><Format><byte name='a'/></Format></D>") << QByteArray("No format before tree\n")
+        << QByteArray("vant-conf-cli: the Tree element comes before the Format element in 'PATH'\n");
+    QTest::newRow("two Format elements")
+        << QByteArray("<D id='x'><Format><byte name='a'/></Format><Format><byte name='a'/></Format><Tree/></D>")
+        << QByteArray("Duplicate format\n") << QByteArray("vant-conf-cli: more than one Format element in 'PATH'\n");
+    QTest::newRow("two Tree elements")
+        << QByteArray("<D id='x'><Format><byte name='a'/></Format><Tree/><Tree/></D>") << QByteArray("Duplicate tree\n")
+        << QByteArray("vant-conf-cli: more than one Tree element in 'PATH'\n");
+    QTest::newRow("not XML") << QByteArray("<D id='x'><Format>") << QByteArray("XML error\n")
                              << QByteArray("Can't open file 'PATH.bak' for reading\n"
                                            "vant-conf-cli: cannot read the description 'PATH'\n");
 }

@@ -185,21 +185,23 @@ void TestCliTree::treeFailure_data()
     const QByteArray format = "<Format><byte name='a'/></Format>";
     QTest::newRow("unknown variable")
         << "<D>" + format + "<Tree><Group><Var var='zz'/></Group></Tree></D>"
-        << QByteArray("Variable 'zz' not found\n") << QByteArray("vant-conf-cli: the Tree element of '%1' is not usable\n");
+        << QByteArray("Variable 'zz' not found\nError loading tree\n")
+        << QByteArray("vant-conf-cli: the Tree element of '%1' is not usable\n");
     QTest::newRow("macro not found")
         << "<D>" + format + "<Tree><Var template='m'/></Tree></D>"
-        << QByteArray("Macro 'm' not found !\n") << QByteArray("vant-conf-cli: the Tree element of '%1' is not usable\n");
+        << QByteArray("Macro 'm' not found !\nError loading tree\n")
+        << QByteArray("vant-conf-cli: the Tree element of '%1' is not usable\n");
     QTest::newRow("macro parse error on standard error")
         << "<D>" + format + "<Tree><Def template='m' name='%n%'/><Group template='m' n='&lt;'/></Tree></D>"
-        << QByteArray()
+        << QByteArray("Error loading tree\n")
         << QByteArray("Parse error for macro m: Unexpected '<'.. At line 1, column 16.\n"
                       "vant-conf-cli: the Tree element of '%1' is not usable\n");
     QTest::newRow("no tree")
-        << "<D>" + format + "</D>" << QByteArray()
+        << "<D>" + format + "</D>" << QByteArray("No tree in file\n")
         << QByteArray("vant-conf-cli: no Tree element after the Format element in '%1'\n");
     QTest::newRow("tree before format")
-        << "<D><Tree/>" + format + "</D>" << QByteArray()
-        << QByteArray("vant-conf-cli: no Tree element after the Format element in '%1'\n");
+        << "<D><Tree/>" + format + "</D>" << QByteArray("No format before tree\n")
+        << QByteArray("vant-conf-cli: the Tree element comes before the Format element in '%1'\n");
 }
 
 void TestCliTree::treeFailure()
@@ -211,8 +213,10 @@ void TestCliTree::treeFailure()
     QVERIFY(writeFile(path, description));
     const QByteArray expectedErr = QString::fromUtf8(err).arg(path).toUtf8();
 
-    for (const char *command : {"tree", "check"}) {
-        const Run r = runCli({QString::fromLatin1(command), path});
+    // Every command that reads a description refuses it by the same rules.
+    const QList<QStringList> commands{{"tree", path}, {"check", path}, {"show", path}, {"eval", path, "a = 0"}};
+    for (const QStringList &command : commands) {
+        const Run r = runCli(command);
         QCOMPARE(r.out, out);
         QCOMPARE(r.err, expectedErr);
         QCOMPARE(r.exitCode, 1);

@@ -1,34 +1,102 @@
 #include "tools/cli/clicommon.h"
 
-#include "format/xmldoc.h"
+#include "download/formatfetch.h"
+#include "format/formatid.h"
+#include "tree/descriptionfile.h"
+#include "tree/treeloader.h"
 
+#include <QEventLoop>
 #include <QFile>
 #include <QSaveFile>
 
 namespace cli {
 
-bool loadDescriptionFile(const QString &path, Description *out, QString *error)
+namespace {
+
+// The one line that follows the system's diagnostic line of a refused description.
+QString describeFailure(DescriptionError error, const QString &path, const QString &id, const QString &expectedId)
 {
-    bool ok = false;
+    switch (error) {
+    case DescriptionError::None:
+        break;
+    case DescriptionError::Xml:
+        return QStringLiteral("cannot read the description '%1'").arg(path);
+    case DescriptionError::BadId:
+        return QStringLiteral("'%1' describes '%2', not '%3'").arg(path, id, expectedId);
+    case DescriptionError::DuplicateFormat:
+        return QStringLiteral("more than one Format element in '%1'").arg(path);
+    case DescriptionError::FormatRejected:
+        return QStringLiteral("the Format element of '%1' is not usable").arg(path);
+    case DescriptionError::DuplicateTree:
+        return QStringLiteral("more than one Tree element in '%1'").arg(path);
+    case DescriptionError::TreeBeforeFormat:
+        return QStringLiteral("the Tree element comes before the Format element in '%1'").arg(path);
+    case DescriptionError::TreeRejected:
+        return QStringLiteral("the Tree element of '%1' is not usable").arg(path);
+    case DescriptionError::NoFormat:
+        return QStringLiteral("no Format element in '%1'").arg(path);
+    case DescriptionError::NoTree:
+        return QStringLiteral("no Tree element after the Format element in '%1'").arg(path);
+    }
+    return QString();
+}
+
+} // namespace
+
+bool loadDescriptionFile(const QString &path, Description *out, QString *error, const QString &expectedId)
+{
+    // Macros live as long as the loader; a command reads one description, so its own
+    // table starts empty.
+    TreeLoader loader;
+    ::Description description;
+    const DescriptionError result = readDescriptionFile(path, expectedId, loader, &description);
     out->path = path;
-    out->document = loadXmlDocumentWithBackup(path, &ok);
-    if (!ok) {
-        *error = QStringLiteral("cannot read the description '%1'").arg(path);
+    out->id = description.id;
+    out->format = std::move(description.format);
+    out->top = std::move(description.top);
+    if (result == DescriptionError::None)
+        return true;
+    *error = describeFailure(result, path, description.id, expectedId);
+    return false;
+}
+
+bool fetchDescription(const QString &id, const QString &server, QString *error)
+{
+    FormatFetch fetch(id);
+    if (!server.isEmpty() && !fetch.setServer(server)) {
+        *error = QStringLiteral("bad server '%1' (want HOST or HOST:PORT)").arg(server);
         return false;
     }
-    out->root = out->document.documentElement();
-    out->id = out->root.attribute(QStringLiteral("id"), QStringLiteral("noname"));
-    out->formatElement = out->root.firstChildElement(QStringLiteral("Format"));
-    if (out->formatElement.isNull()) {
-        *error = QStringLiteral("no Format element in '%1'").arg(path);
+    if (!fetch.start()) {
+        *error = QStringLiteral("description not fetched: %1").arg(fetch.errorText());
         return false;
     }
-    out->format.reset(ConfFormat::create(out->id, out->formatElement));
-    if (!out->format) {
-        *error = QStringLiteral("the Format element of '%1' is not usable").arg(path);
-        return false;
-    }
-    return true;
+    QEventLoop loop;
+    bool stored = false;
+    QObject::connect(&fetch, &FormatFetch::finished, &loop, [&](bool ok) {
+        stored = ok;
+        loop.quit();
+    });
+    loop.exec();
+    if (!stored)
+        *error = QStringLiteral("description not fetched: %1").arg(fetch.errorText());
+    return stored;
+}
+
+bool loadDescriptionById(const QString &id, Description *out, QString *error)
+{
+    const QString path = descriptionPath(id);
+    QString fetchError;
+    const bool loaded = ::loadDescriptionById(
+        id, [&] { return loadDescriptionFile(path, out, error, id); },
+        [&] { return fetchDescription(id, QString(), &fetchError); });
+    if (loaded)
+        return true;
+    if (!isSafeFormatId(id))
+        *error = QStringLiteral("unusable format id '%1'").arg(id);
+    else if (!fetchError.isEmpty())
+        *error = QStringLiteral("%1; %2").arg(*error, fetchError);
+    return false;
 }
 
 bool isImagePath(const QString &path)

@@ -3,29 +3,35 @@
 // Every function prints the system's own diagnostic lines as it goes and, on failure,
 // leaves one line in *error for cli::fail.
 #include "format/confformat.h"
+#include "tree/qmytreewidgetitem.h"
 
-#include <QDomDocument>
-#include <QDomElement>
 #include <QString>
 #include <QStringList>
 #include <memory>
 
 namespace cli {
 
-// A description file read for a command. The document is kept so that later checks
-// (the Tree element, say) can walk it after the format has been built.
+// A description file read for a command, validated as a whole as the window does it:
+// one Format element and after it one Tree element.
 struct Description {
     QString path;
-    QDomDocument document;
-    QDomElement root;
     QString id; // the root's id, "noname" when it has none
-    QDomElement formatElement;
     std::unique_ptr<ConfFormat> format;
+    std::unique_ptr<QMyTreeWidgetItem> top;
 };
 
-// Reads the file (falling back to its ".bak" copy) and builds the format from the
-// first Format child of the root.
-bool loadDescriptionFile(const QString &path, Description *out, QString *error);
+// Reads the file (falling back to its ".bak" copy) and builds the format and the rows.
+// A non-null expectedId must be the root's id.
+bool loadDescriptionFile(const QString &path, Description *out, QString *error,
+                         const QString &expectedId = QString());
+
+// The description of a format id from confxml/ in the working directory, fetched from
+// the description server once when the local file does not load.
+bool loadDescriptionById(const QString &id, Description *out, QString *error);
+
+// Downloads the description of the id into confxml/ from the server ("host[:port]";
+// empty for the configured one). False with one line in *error when nothing was stored.
+bool fetchDescription(const QString &id, const QString &server, QString *error);
 
 // True for a path that names an image rather than a value file: the suffix ".bin"
 // in any letter case.

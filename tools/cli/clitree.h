@@ -6,14 +6,8 @@
 #include <memory>
 
 class QMyTreeWidgetItem;
-class TreeLoader;
 
 namespace cli {
-
-// Builds the rows of the first Tree element after the description's Format element, with
-// the loader's macro table. Null after the system's diagnostic lines, with one line in *error.
-std::unique_ptr<QMyTreeWidgetItem> loadDescriptionTree(const Description &description, TreeLoader *loader,
-                                                       QString *error);
 
 // All rows of the subtree, the row itself included, and their compiled conditions.
 struct TreeCounts {

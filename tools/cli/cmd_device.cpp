@@ -6,7 +6,6 @@
 
 #include "device/device.h"
 #include "format/confformat.h"
-#include "format/formatid.h"
 #include "format/xmldoc.h"
 
 #include <QCoreApplication>
@@ -113,22 +112,14 @@ int descriptionFailure(const QString &text)
     return cli::ExitNoDescription;
 }
 
-// The description of `id`, read from confxml/<id>.xml in the working directory, as the window
-// finds it; null after a message when there is none or it does not build.
+// The description of `id`, read from confxml/<id>.xml in the working directory as the window
+// finds it, and fetched from the description server when that file is missing or does not
+// load; null after a message when there is none.
 std::unique_ptr<ConfFormat> loadDescription(const QString &id, QString *error)
 {
-    // The id comes from the device or a value file: it must not lead out of confxml/.
-    if (!isSafeFormatId(id)) {
-        *error = QStringLiteral("unusable format id '%1'").arg(id);
-        return nullptr;
-    }
     cli::Description description;
-    if (!cli::loadDescriptionFile(QLatin1String("confxml/") + id + QLatin1String(".xml"), &description, error))
+    if (!cli::loadDescriptionById(id, &description, error))
         return nullptr;
-    if (description.id != id) {
-        *error = QStringLiteral("%1 describes '%2', not '%3'").arg(description.path, description.id, id);
-        return nullptr;
-    }
     return std::move(description.format);
 }
 
@@ -240,7 +231,8 @@ int runFirmware(const QStringList &args)
 const cli::Registrar identifyCommand({"identify", "identify [--link LINK]",
                                       "read the device's hardware and software identifiers", runIdentify});
 const cli::Registrar downloadCommand({"download", "download [--link LINK] -o OUT.xml|OUT.bin",
-                                      "download the configuration; its description is confxml/<software id>.xml",
+                                      "download the configuration; its description is confxml/<software id>.xml, "
+                                      "fetched from the description server when missing",
                                       runDownload});
 const cli::Registrar uploadCommand({"upload", "upload [--link LINK] VALUES.xml",
                                     "upload the values of a value file to the device", runUpload});

@@ -3,9 +3,7 @@
 #include "tools/cli/cli.h"
 
 #include "download/descriptionserver.h"
-#include "download/formatfetch.h"
-
-#include <QEventLoop>
+#include "tools/cli/clicommon.h"
 
 static int runFetch(const QStringList &args)
 {
@@ -32,22 +30,14 @@ static int runFetch(const QStringList &args)
     if (!haveId)
         return cli::usage("fetch", QStringLiteral("missing ID"));
 
-    FormatFetch fetch(id);
-    if (haveServer && !fetch.setServer(server))
+    QString host;
+    quint16 port = 0;
+    if (haveServer && !parseServerAddress(server, &host, &port))
         return cli::usage("fetch", QStringLiteral("bad server '%1' (want HOST or HOST:PORT)").arg(server));
 
-    if (!fetch.start())
-        return cli::fail(QStringLiteral("description not fetched: %1").arg(fetch.errorText()));
-
-    QEventLoop loop;
-    bool stored = false;
-    QObject::connect(&fetch, &FormatFetch::finished, &loop, [&](bool ok) {
-        stored = ok;
-        loop.quit();
-    });
-    loop.exec();
-    if (!stored)
-        return cli::fail(QStringLiteral("description not fetched: %1").arg(fetch.errorText()));
+    QString error;
+    if (!cli::fetchDescription(id, server, &error))
+        return cli::fail(error);
     return cli::ExitOk;
 }
 

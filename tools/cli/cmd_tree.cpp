@@ -4,25 +4,10 @@
 #include "tools/cli/clicommon.h"
 #include "tools/cli/clitree.h"
 #include "tree/qmytreewidgetitem.h"
-#include "tree/treeloader.h"
 
 #include <QTextStream>
 
 namespace cli {
-
-std::unique_ptr<QMyTreeWidgetItem> loadDescriptionTree(const Description &description, TreeLoader *loader,
-                                                       QString *error)
-{
-    const QDomElement treeElement = description.formatElement.nextSiblingElement(QStringLiteral("Tree"));
-    if (treeElement.isNull()) {
-        *error = QStringLiteral("no Tree element after the Format element in '%1'").arg(description.path);
-        return nullptr;
-    }
-    std::unique_ptr<QMyTreeWidgetItem> top(loader->loadGroup(treeElement, description.format.get()));
-    if (!top)
-        *error = QStringLiteral("the Tree element of '%1' is not usable").arg(description.path);
-    return top;
-}
 
 TreeCounts countRows(const QMyTreeWidgetItem *top)
 {
@@ -102,16 +87,12 @@ int runTree(const QStringList &args)
     cli::Description description;
     if (!cli::loadDescriptionFile(parsed.positional.at(0), &description, &error))
         return cli::fail(error);
-    TreeLoader loader;
-    const std::unique_ptr<QMyTreeWidgetItem> top = cli::loadDescriptionTree(description, &loader, &error);
-    if (!top)
-        return cli::fail(error);
     if (parsed.positional.size() == 2
         && !cli::loadValuesFile(description.format.get(), parsed.positional.at(1), &error))
         return cli::fail(error);
 
     QTextStream out(stdout);
-    printRows(out, description.format.get(), top.get(), 0);
+    printRows(out, description.format.get(), description.top.get(), 0);
     return cli::ExitOk;
 }
 
