@@ -92,8 +92,3 @@ void MainWindow::closeEvent(QCloseEvent *event)
 void MainWindow::fileOpen() {}
 void MainWindow::fileSave() {}
 void MainWindow::fileSaveBin() {}
-void MainWindow::devID() {}
-void MainWindow::devDownload() {}
-void MainWindow::devUpload() {}
-void MainWindow::devFirmware() {}
-void MainWindow::devCOMport() {}

@@ -4,6 +4,7 @@
 #include <QMainWindow>
 
 class ConfTree;
+class Device;
 class QSettings;
 class QSplitter;
 class QTextBrowser;
@@ -34,8 +35,15 @@ protected slots:
     void devCOMport();
 
 private:
+    // Shared by the device commands: the worker for the chosen link, the wait with its
+    // progress dialog, and the message for a failed transfer.
+    Device *devCreate();
+    int devWait(Device *worker);
+    void devError(int code);
+
     QSettings *settings;
     QSplitter *splitter;
     ConfTree *tree;
     QTextBrowser *descView;
+    bool transferRunning = false; // a device command is between creating and deleting its worker
 };
