@@ -1,0 +1,265 @@
+#include "tools/devsim/simhid.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr int AddressOffset = 1;
+constexpr int CommandOffset = 4;
+constexpr int DataOffset = 5;
+constexpr int IdFieldSize = 16;
+constexpr uchar InfoCommand = 0x7F;
+constexpr uchar ReadImageCommand = 0x00;
+constexpr uchar WriteImageCommand = 0x80;
+constexpr uchar WriteFirmwareCommand = 0x81;
+
+// The handle of interface i: i + 1, so that no handle is null.
+void *handleOf(int index)
+{
+    return reinterpret_cast<void *>(quintptr(index) + 1);
+}
+
+QByteArray idField(const QByteArray &id)
+{
+    QByteArray field = id.left(IdFieldSize);
+    field.append(QByteArray(IdFieldSize - field.size(), '\0'));
+    return field;
+}
+
+void appendLe32(QByteArray *bytes, qint32 value)
+{
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes->append(char(quint32(value) >> shift));
+}
+
+} // namespace
+
+SimHid::SimHid(SimDevice &device)
+    : interfaces{SimHidInterface()}, m_device(device),
+      m_backend{this, &SimHid::enumerate, &SimHid::open, &SimHid::close, &SimHid::manufacturer,
+                &SimHid::setFeature, &SimHid::getFeature}
+{
+}
+
+QByteArray SimHid::infoRecord() const
+{
+    QByteArray data;
+    if (!infoData.isEmpty()) {
+        data = infoData.left(DataSize);
+    } else {
+        data = idField(m_device.softwareId) + idField(m_device.hardwareId);
+        appendLe32(&data, m_device.imageCapacity);
+        appendLe32(&data, m_device.firmwareCapacity);
+    }
+    data.append(QByteArray(DataSize - data.size(), '\0'));
+    return data;
+}
+
+QList<QByteArray> SimHid::setReports() const
+{
+    QList<QByteArray> reports;
+    for (const SimHidCall &call : calls) {
+        if (call.kind == SimHidCall::Set)
+            reports.append(call.report);
+    }
+    return reports;
+}
+
+void SimHid::clearRecords()
+{
+    calls.clear();
+    opened.clear();
+    closedIndices.clear();
+    receivedImage.clear();
+    receivedFirmware.clear();
+    lastError.clear();
+}
+
+QList<UsbHidInterface> SimHid::enumerate(void *context)
+{
+    const auto *self = static_cast<SimHid *>(context);
+    QList<UsbHidInterface> list;
+    for (int i = 0; i < self->interfaces.size(); ++i) {
+        const SimHidInterface &sim = self->interfaces[i];
+        list.append({QByteArray("sim-hid-") + QByteArray::number(i), sim.vendorId, sim.productId});
+    }
+    return list;
+}
+
+void *SimHid::open(void *context, const QByteArray &path)
+{
+    auto *self = static_cast<SimHid *>(context);
+    if (!path.startsWith("sim-hid-"))
+        return nullptr;
+    bool ok = false;
+    const int index = path.mid(8).toInt(&ok);
+    if (!ok || index < 0 || index >= self->interfaces.size() || !self->interfaces[index].openable)
+        return nullptr;
+    self->opened.append(index);
+    ++self->m_open;
+    // A fresh connection: the device starts its counts and transfers anew.
+    self->m_callNumber = self->m_setNumber = self->m_getNumber = 0;
+    self->m_pending.clear();
+    self->receivedImage.clear();
+    self->receivedFirmware.clear();
+    self->m_firmwareReceived = false;
+    return handleOf(index);
+}
+
+int SimHid::indexOf(void *handle) const
+{
+    const qintptr index = qintptr(reinterpret_cast<quintptr>(handle)) - 1;
+    return index >= 0 && index < interfaces.size() ? int(index) : -1;
+}
+
+void SimHid::close(void *context, void *handle)
+{
+    auto *self = static_cast<SimHid *>(context);
+    const int index = self->indexOf(handle);
+    if (index < 0)
+        return;
+    self->closedIndices.append(index);
+    --self->m_open;
+    // Nothing marks the end of a firmware update but the program letting go of the device.
+    if (self->m_firmwareReceived) {
+        QString error;
+        if (!self->m_device.storeFirmware(self->receivedFirmware, &error))
+            self->lastError = error;
+        self->m_firmwareReceived = false;
+    }
+}
+
+bool SimHid::manufacturer(void *context, void *handle, char16_t *units, int capacity)
+{
+    const auto *self = static_cast<SimHid *>(context);
+    const int index = self->indexOf(handle);
+    if (index < 0 || capacity <= 0 || !self->interfaces[index].manufacturerReadable)
+        return false;
+    const QString &text = self->interfaces[index].manufacturer;
+    const int count = int(qMin<qsizetype>(text.size(), capacity - 1));
+    for (int i = 0; i < count; ++i)
+        units[i] = text.at(i).unicode();
+    units[count] = 0;
+    return true;
+}
+
+bool SimHid::failsNow(SimHidFaultKind kind) const
+{
+    const int number = kind == SimHidFaultKind::SetFails ? m_setNumber
+                       : kind == SimHidFaultKind::UnplugAfter ? m_callNumber
+                                                              : m_getNumber;
+    for (const SimHidFault &fault : faults) {
+        if (fault.kind != kind)
+            continue;
+        if (kind == SimHidFaultKind::UnplugAfter ? number > fault.call : number == fault.call)
+            return true;
+    }
+    return false;
+}
+
+bool SimHid::hasFault(SimHidFaultKind kind) const
+{
+    for (const SimHidFault &fault : faults) {
+        if (fault.kind == kind)
+            return true;
+    }
+    return false;
+}
+
+int SimHid::beginCall()
+{
+    ++m_callNumber;
+    if (onCall)
+        onCall(m_callNumber);
+    return m_callNumber;
+}
+
+int SimHid::setFeature(void *context, void *handle, const uchar *report, int size)
+{
+    auto *self = static_cast<SimHid *>(context);
+    const int index = self->indexOf(handle);
+    if (index < 0 || size <= 0)
+        return -1;
+    ++self->m_setNumber;
+    self->beginCall();
+    const QByteArray bytes(reinterpret_cast<const char *>(report), size);
+    bool ok = size == ReportSize && !self->failsNow(SimHidFaultKind::SetFails)
+              && !self->failsNow(SimHidFaultKind::UnplugAfter)
+              && !(uchar(bytes.at(CommandOffset)) == InfoCommand
+                   && self->hasFault(SimHidFaultKind::InfoRefused));
+    self->m_pending.clear();
+    if (ok)
+        ok = self->answerSet(bytes);
+    self->calls.append({SimHidCall::Set, index, bytes, ok});
+    return ok ? size : -1;
+}
+
+bool SimHid::answerSet(const QByteArray &report)
+{
+    const uchar command = uchar(report.at(CommandOffset));
+    const int address = uchar(report.at(AddressOffset)) | uchar(report.at(AddressOffset + 1)) << 8
+                        | uchar(report.at(AddressOffset + 2)) << 16;
+    const QByteArray data = report.mid(DataOffset);
+    const QByteArray header = report.left(DataOffset);
+    switch (command) {
+    case InfoCommand:
+        m_pending = header + infoRecord();
+        return true;
+    case ReadImageCommand: {
+        QByteArray image;
+        if (!m_device.loadImage(&image, &lastError))
+            return false;
+        QByteArray block = image.mid(address, DataSize);
+        block.append(QByteArray(DataSize - block.size(), DownloadFill));
+        m_pending = header + block;
+        return true;
+    }
+    case WriteImageCommand: {
+        storeWrite(&receivedImage, address, data);
+        // The image is stored once all the bytes its size header announces have arrived.
+        if (receivedImage.size() < 2)
+            return true;
+        const int announced = uchar(receivedImage.at(0)) | uchar(receivedImage.at(1)) << 8;
+        if (address + DataSize < announced + 4 || address >= announced + 4)
+            return true;
+        return m_device.storeImage(receivedImage, &lastError);
+    }
+    case WriteFirmwareCommand:
+        storeWrite(&receivedFirmware, address, data);
+        m_firmwareReceived = true;
+        return true;
+    default:
+        return false; // the device stalls on a command it does not know
+    }
+}
+
+void SimHid::storeWrite(QByteArray *target, int address, const QByteArray &data)
+{
+    if (target->size() < address + data.size())
+        target->append(QByteArray(address + data.size() - target->size(), '\0'));
+    std::memcpy(target->data() + address, data.constData(), size_t(data.size()));
+}
+
+int SimHid::getFeature(void *context, void *handle, uchar *report, int size)
+{
+    auto *self = static_cast<SimHid *>(context);
+    const int index = self->indexOf(handle);
+    if (index < 0 || size <= 0)
+        return -1;
+    ++self->m_getNumber;
+    self->beginCall();
+    // Only a request that expects an answer leaves one; it is given once.
+    const QByteArray answer = self->m_pending;
+    self->m_pending.clear();
+    const bool ok = size == ReportSize && !answer.isEmpty() && report[0] == 0
+                    && !self->failsNow(SimHidFaultKind::GetFails) && !self->failsNow(SimHidFaultKind::UnplugAfter);
+    if (!ok) {
+        self->calls.append({SimHidCall::Get, index, QByteArray(), false});
+        return -1;
+    }
+    const int length = self->failsNow(SimHidFaultKind::ShortReply) ? size / 2 : size;
+    std::memcpy(report, answer.constData(), size_t(length));
+    report[0] = 0;
+    self->calls.append({SimHidCall::Get, index, answer.left(length), true});
+    return length;
+}

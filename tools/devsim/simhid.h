@@ -1,0 +1,108 @@
+#pragma once
+// The simulated device on USB-HID: one or more HID interfaces as the system would list them,
+// the device's answers to the four feature-report commands, driven by a SimDevice, and fault
+// modes for the calls. It records every report it was sent and every open and close, so a
+// test can check the exchange byte for byte.
+#include "device/usbhid.h"
+#include "tools/devsim/simdevice.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+struct SimHidInterface {
+    quint16 vendorId = UsbHidVendorId;
+    quint16 productId = UsbHidProductId;
+    QString manufacturer = QString::fromLatin1(UsbHidManufacturer); // the UTF-16 units it reports
+    bool openable = true;
+    bool manufacturerReadable = true;
+};
+
+enum class SimHidFaultKind {
+    SetFails,     // the K-th set-feature call fails
+    GetFails,     // the K-th get-feature call fails
+    ShortReply,   // the K-th get-feature call returns fewer bytes than asked
+    InfoRefused,  // every information request (command 0x7F) fails at set-feature
+    UnplugAfter,  // after K calls of either kind every further call fails
+};
+
+struct SimHidFault {
+    SimHidFaultKind kind;
+    int call = 0; // counts from 1 within one open device
+};
+
+// One call the device received.
+struct SimHidCall {
+    enum Kind { Set, Get } kind;
+    int interfaceIndex;
+    QByteArray report; // set: the bytes sent; get: the bytes answered (empty when it failed)
+    bool ok;
+};
+
+class SimHid
+{
+public:
+    static constexpr int ReportSize = UsbHidReportSize;
+    static constexpr int DataSize = 64;
+    static constexpr char DownloadFill = char(0xFF); // beyond the stored image
+
+    explicit SimHid(SimDevice &device);
+    SimHid(const SimHid &) = delete;
+    SimHid &operator=(const SimHid &) = delete;
+
+    // The table to hand to usbhidSetBackend; it stays valid as long as this object.
+    const UsbHidBackend *backend() const { return &m_backend; }
+
+    // What the system lists, in order; by default one matching interface.
+    QList<SimHidInterface> interfaces;
+    // When set, the 64 data bytes of the information answer, as given (shorter is filled up
+    // with zeros); otherwise built from the device's identifiers and capacities.
+    QByteArray infoData;
+    QList<SimHidFault> faults;
+    // Called before each set-feature or get-feature call is answered, with the call's number
+    // (from 1); a test uses it to act at a given moment, e.g. to ask for a cancel.
+    std::function<void(int call)> onCall;
+
+    // The information answer the device gives now.
+    QByteArray infoRecord() const;
+
+    // Records.
+    QList<SimHidCall> calls;
+    QList<QByteArray> setReports() const; // the bytes of every set-feature call, failed or not
+    QList<int> opened;   // interface indices, in order of opening
+    QList<int> closedIndices;
+    int openCount() const { return m_open; }
+    // Image blocks written (command 0x80), by address, and the firmware payload received
+    // (command 0x81), all as sent, fill bytes included.
+    QByteArray receivedImage;
+    QByteArray receivedFirmware;
+    QString lastError; // a storing failure of the device model
+
+    void clearRecords();
+
+private:
+    static QList<UsbHidInterface> enumerate(void *context);
+    static void *open(void *context, const QByteArray &path);
+    static void close(void *context, void *handle);
+    static bool manufacturer(void *context, void *handle, char16_t *units, int capacity);
+    static int setFeature(void *context, void *handle, const uchar *report, int size);
+    static int getFeature(void *context, void *handle, uchar *report, int size);
+
+    int indexOf(void *handle) const;
+    bool failsNow(SimHidFaultKind kind) const;
+    int beginCall();
+    bool answerSet(const QByteArray &report);
+    bool hasFault(SimHidFaultKind kind) const;
+    void storeWrite(QByteArray *target, int address, const QByteArray &data);
+
+    SimDevice &m_device;
+    UsbHidBackend m_backend;
+    int m_open = 0;
+    int m_callNumber = 0;
+    int m_setNumber = 0;
+    int m_getNumber = 0;
+    QByteArray m_pending; // the answer the next get-feature call returns
+    bool m_firmwareReceived = false;
+};
