@@ -1,0 +1,11 @@
+#pragma once
+// A simulated HID device chosen through the environment, so that the program and the command
+// line tool can be tried without the hardware:
+//   VANT_HID_SIM=<image file>  the device's stored configuration image (missing: empty;
+//                              replaced by an upload); a firmware update writes its payload to
+//                              <image file>.firmware. Identifiers VANT-HW-1 and VANT-DEMO-1.
+#include "device/usbhid.h"
+
+// The backend of that device, to hand to usbhidSetBackend; null when VANT_HID_SIM is not set.
+// The device lives until the process ends.
+const UsbHidBackend *simulatedHidFromEnvironment();
