@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 #include "app/startup.h"
+#include "device/usbhid.h"
+#include "tools/devsim/simhidenv.h"
 
 #include <QApplication>
 #include <QTranslator>
@@ -9,6 +11,9 @@ int main(int argc, char *argv[])
     // Source texts are UTF-8, which Qt 6 assumes, so no codec is chosen for them.
     QApplication app(argc, argv);
     Startup::addLibraryPaths();
+    // VANT_HID_SIM=<image file>: a simulated HID device, to try the program without the hardware.
+    if (const UsbHidBackend *simulated = simulatedHidFromEnvironment())
+        usbhidSetBackend(simulated);
 
     QTranslator qtTranslator;
     Startup::installTranslation(qtTranslator, QStringLiteral("qt_"));
