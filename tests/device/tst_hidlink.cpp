@@ -443,16 +443,19 @@ void TestHidLink::cancel_atEndOfConnection_data()
     QTest::addColumn<QList<SimHidFault>>("faults");
     QTest::addColumn<int>("result");
     QTest::addColumn<int>("setCalls");
+    QTest::addColumn<QByteArray>("deviceSoftwareId");
     const QList<SimHidFault> none;
-    QTest::newRow("identify completed, then cancel: 5") << 'I' << 2 << none << int(Canceled) << 1;
-    QTest::newRow("download runs to its end, then 5") << 'R' << 3 << none << int(Canceled) << 17;
-    QTest::newRow("upload stops after the block") << 'W' << 3 << none << int(Canceled) << 2;
-    QTest::newRow("firmware stops after the block") << 'P' << 4 << none << int(Canceled) << 3;
-    QTest::newRow("incompatible upload, then cancel: 5") << 'W' << 1 << none << int(Canceled) << 1;
+    const QByteArray same = "VANT-DEMO-1";
+    QTest::newRow("identify completed, then cancel: 5") << 'I' << 2 << none << int(Canceled) << 1 << same;
+    QTest::newRow("download runs to its end, then 5") << 'R' << 3 << none << int(Canceled) << 17 << same;
+    QTest::newRow("upload stops after the block") << 'W' << 3 << none << int(Canceled) << 2 << same;
+    QTest::newRow("firmware stops after the block") << 'P' << 4 << none << int(Canceled) << 3 << same;
+    QTest::newRow("incompatible upload, then cancel: 5")
+        << 'W' << 1 << none << int(Canceled) << 1 << QByteArray("VANT-DEMO-2");
     QTest::newRow("failed information request stays 4")
-        << 'I' << 1 << QList<SimHidFault>{{SimHidFaultKind::GetFails, 1}} << int(ProtocolError) << 1;
+        << 'I' << 1 << QList<SimHidFault>{{SimHidFaultKind::GetFails, 1}} << int(ProtocolError) << 1 << same;
     QTest::newRow("failed block becomes 5")
-        << 'R' << 1 << QList<SimHidFault>{{SimHidFaultKind::SetFails, 3}} << int(Canceled) << 3;
+        << 'R' << 1 << QList<SimHidFault>{{SimHidFaultKind::SetFails, 3}} << int(Canceled) << 3 << same;
 }
 
 void TestHidLink::cancel_atEndOfConnection()
@@ -462,10 +465,10 @@ void TestHidLink::cancel_atEndOfConnection()
     QFETCH(QList<SimHidFault>, faults);
     QFETCH(int, result);
     QFETCH(int, setCalls);
+    QFETCH(QByteArray, deviceSoftwareId);
     model.imageCapacity = 1000;
+    model.softwareId = deviceSoftwareId;
     QVERIFY(writeFile(dir.filePath(QStringLiteral("update.fw")), firmwareFile("VANT-HW-1", pattern(300, 1))));
-    if (QTest::currentDataTag() == QByteArray("incompatible upload, then cancel: 5"))
-        model.softwareId = "VANT-DEMO-2";
     sim->faults = faults;
     Device device(QStringLiteral("HID"));
     device.imageLength = 300;
