@@ -17,15 +17,15 @@ mkdir -p "$work/confxml" "$work/device"
 cp -n "$top"/confxml/*.xml "$work/confxml/" 2>/dev/null || true
 mkdir -p "$work/samples"
 cp -n "$top"/confxml/samples/* "$work/samples/" 2>/dev/null || true
-cp -f build/app/vant-conf_ru.qm "$work/" 2>/dev/null || cp -f "$(find build -name 'vant-conf_ru.qm' | head -n1)" "$work/"
-for d in /usr/share/qt6/translations /usr/lib/qt6/translations; do
-    [ -f "$d/qt_ru.qm" ] && cp -f "$d/qt_ru.qm" "$work/" && break
-done
+# The build puts both translations (and the Qt catalogues qt_ru.qm refers to) next to the binaries.
+cp -f build/bin/*.qm "$work/"
 
 real_device_present() {
     # USB-HID device 16c0:05df, or a serial adapter that names itself "VANT USB".
-    grep -qsx 16c0 /sys/bus/usb/devices/*/idVendor 2>/dev/null &&
-        grep -qsx 05df /sys/bus/usb/devices/*/idProduct 2>/dev/null && return 0
+    local d
+    for d in /sys/bus/usb/devices/*; do
+        [ "$(cat "$d/idVendor" 2>/dev/null)" = 16c0 ] && [ "$(cat "$d/idProduct" 2>/dev/null)" = 05df ] && return 0
+    done
     ls /dev/serial/by-id/ 2>/dev/null | grep -qi 'vant' && return 0
     return 1
 }
