@@ -17,11 +17,16 @@ const ConfVar *ConfFormat::varByName(const QString &name) const
 
 ConfVar *ConfFormat::varById(int id)
 {
-    for (auto &entry : vars) {
-        if (entry.second.offset == id && entry.second.kind != KindStruct)
-            return &entry.second;
+    if (indexedVars != vars.size()) {
+        idIndex.clear();
+        // Name order decides which variable an id stands for when several share an offset.
+        for (auto &entry : vars) {
+            if (entry.second.kind != KindStruct && !idIndex.contains(entry.second.offset))
+                idIndex.insert(entry.second.offset, &entry.second);
+        }
+        indexedVars = vars.size();
     }
-    return nullptr;
+    return idIndex.value(id, nullptr);
 }
 
 const ConfVar *ConfFormat::varById(int id) const

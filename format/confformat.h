@@ -2,6 +2,7 @@
 // The model of one device format: the variables of a configuration image, their
 // kinds, places and current values. Built from a description's Format element.
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -92,6 +93,12 @@ private:
     bool growDataSize(qint64 bytes);
 
     int structNesting = 0;
+
+    // Id lookups run once per tree row on every refresh; a walk over all variables each
+    // time made installing a large description quadratic. The set of variables never
+    // changes once read, so the index is rebuilt only when their number has changed.
+    mutable QHash<int, ConfVar *> idIndex;
+    mutable size_t indexedVars = 0;
 };
 
 // Reflected CRC-16, polynomial 0xA001, no final XOR. With init 0xFFFF this is CRC-16/MODBUS.
