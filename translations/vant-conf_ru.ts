@@ -217,5 +217,84 @@
         <source>Unknown error.</source>
         <translation>Неизвестная ошибка.</translation>
     </message>
+    <message>
+        <source>Transfer</source>
+        <translation>Передача</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Информация</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Предупреждение</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Ошибка</translation>
+    </message>
+    <message>
+        <source>Hardware ID: %1
+Software ID: %2</source>
+        <translation>Идентификатор оборудования: %1
+Идентификатор ПО: %2</translation>
+    </message>
+    <message>
+        <source>Transfer ok.</source>
+        <translation>Передача завершена.</translation>
+    </message>
+    <message>
+        <source>Can&apos;t get device descriptor.
+No Internet connection ?</source>
+        <translation>Не удаётся получить описание устройства.
+Нет подключения к Интернету?</translation>
+    </message>
+    <message>
+        <source>Binary data format error.</source>
+        <translation>Ошибка формата двоичных данных.</translation>
+    </message>
+    <message>
+        <source>No configuration to upload.</source>
+        <translation>Нет конфигурации для записи.</translation>
+    </message>
+    <message>
+        <source>Configuration too large for the device.</source>
+        <translation>Конфигурация слишком велика для устройства.</translation>
+    </message>
+    <message>
+        <source>Open file</source>
+        <translation>Открыть файл</translation>
+    </message>
+    <message>
+        <source>Firmware files (*.fw)</source>
+        <translation>Файлы прошивки (*.fw)</translation>
+    </message>
+</context>
+<context>
+    <name>COMDialog</name>
+    <message>
+        <source>Link settings</source>
+        <translation>Настройки связи</translation>
+    </message>
+    <message>
+        <source>COM-port:</source>
+        <translation>COM-порт:</translation>
+    </message>
+    <message>
+        <source>Driver:</source>
+        <translation>Драйвер:</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Авто</translation>
+    </message>
+    <message>
+        <source>USB-Serial</source>
+        <translation>USB-Serial</translation>
+    </message>
+    <message>
+        <source>USB-HID</source>
+        <translation>USB-HID</translation>
+    </message>
 </context>
 </TS>

@@ -82,6 +82,7 @@ private slots:
     void form_keepsAGivenObjectName();
     void form_textsInTheirOwnContext();
     void form_retranslateRefillsDriversWithTheSameIndices();
+    void form_russian_sameDriverOrder();
     void form_buttonsAcceptAndReject_data();
     void form_buttonsAcceptAndReject();
 
@@ -296,6 +297,23 @@ void TestComDialog::form_retranslateRefillsDriversWithTheSameIndices()
     ui.retranslateUi(&dialog);
     QCOMPARE(ui.comboDriver->count(), 3);
     QCOMPARE(ui.comboDriver->itemText(0), QStringLiteral("Auto"));
+    QCOMPARE(ui.comboDriver->itemText(2), QStringLiteral("USB-HID"));
+}
+
+void TestComDialog::form_russian_sameDriverOrder()
+{
+    QTranslator russian;
+    QVERIFY(russian.load(QStringLiteral("vant-conf_ru"), QStringLiteral(VANT_BINARY_DIR "/bin")));
+    QVERIFY(QCoreApplication::installTranslator(&russian));
+    QDialog dialog;
+    Ui::COMDialog ui;
+    ui.setupUi(&dialog);
+    QCoreApplication::removeTranslator(&russian);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Настройки связи"));
+    QCOMPARE(ui.label->text(), QStringLiteral("COM-порт:"));
+    QCOMPARE(ui.label_4->text(), QStringLiteral("Драйвер:"));
+    QCOMPARE(ui.comboDriver->itemText(0), QStringLiteral("Авто"));
+    QCOMPARE(ui.comboDriver->itemText(1), QStringLiteral("USB-Serial"));
     QCOMPARE(ui.comboDriver->itemText(2), QStringLiteral("USB-HID"));
 }
 
