@@ -87,8 +87,3 @@ void MainWindow::closeEvent(QCloseEvent *event)
     else
         event->ignore();
 }
-
-// The command bodies live with their commands; until then the actions do nothing.
-void MainWindow::fileOpen() {}
-void MainWindow::fileSave() {}
-void MainWindow::fileSaveBin() {}

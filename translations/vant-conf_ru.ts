@@ -269,6 +269,30 @@ No Internet connection ?</source>
         <source>Firmware files (*.fw)</source>
         <translation>Файлы прошивки (*.fw)</translation>
     </message>
+    <message>
+        <source>Configuration files (*.xml)</source>
+        <translation>Файлы конфигурации (*.xml)</translation>
+    </message>
+    <message>
+        <source>Error loading file.</source>
+        <translation>Ошибка загрузки файла.</translation>
+    </message>
+    <message>
+        <source>No configuration to save.</source>
+        <translation>Нет конфигурации для сохранения.</translation>
+    </message>
+    <message>
+        <source>Save file</source>
+        <translation>Сохранить файл</translation>
+    </message>
+    <message>
+        <source>Binary files (*.bin)</source>
+        <translation>Двоичные файлы (*.bin)</translation>
+    </message>
+    <message>
+        <source>Error saving file.</source>
+        <translation>Ошибка сохранения файла.</translation>
+    </message>
 </context>
 <context>
     <name>COMDialog</name>

@@ -4,6 +4,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 struct Run {
@@ -12,7 +15,9 @@ struct Run {
     QByteArray err;
 };
 
-Run runCli(const QStringList &args, const QString &workDir = QString())
+// fileSizeLimit: when not 0, the largest file the tool may write; a longer write is cut
+// short with an error, as on a full disk.
+Run runCli(const QStringList &args, const QString &workDir = QString(), rlim_t fileSizeLimit = 0)
 {
     Run r;
     const QString program = QString::fromLocal8Bit(qgetenv("VANT_CLI"));
@@ -21,6 +26,15 @@ Run runCli(const QStringList &args, const QString &workDir = QString())
     QProcess p;
     if (!workDir.isEmpty())
         p.setWorkingDirectory(workDir);
+    if (fileSizeLimit) {
+        p.setChildProcessModifier([fileSizeLimit] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = fileSizeLimit;
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
     p.start(program, args);
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
         qFatal("vant-conf-cli did not finish");
@@ -283,16 +297,22 @@ void TestCliFormat::pack_failure_keepsExistingOutput_data()
     QTest::addColumn<QByteArray>("values");
     QTest::addColumn<QString>("output"); // relative to the test directory
     QTest::addColumn<QByteArray>("errTail");
+    QTest::addColumn<int>("fileSizeLimit"); // 0: none
     QTest::newRow("values of another format")
         << QByteArray("<Configuration id='OTHER'/>") << "out.bin"
-        << QByteArray("vant-conf-cli: cannot load values of format 'ALLKINDS-1' from 'DIR/v.xml'\n");
+        << QByteArray("vant-conf-cli: cannot load values of format 'ALLKINDS-1' from 'DIR/v.xml'\n") << 0;
     QTest::newRow("values file not XML") << QByteArray("<<<") << "out.bin"
                                          << QByteArray("vant-conf-cli: cannot load values of format 'ALLKINDS-1' "
-                                                       "from 'DIR/v.xml'\n");
+                                                       "from 'DIR/v.xml'\n")
+                                         << 0;
     QTest::newRow("output is a directory") << Values << "outdir"
-                                           << QByteArray("vant-conf-cli: cannot write 'DIR/outdir': ");
+                                           << QByteArray("vant-conf-cli: cannot write 'DIR/outdir': ") << 0;
     QTest::newRow("output directory missing") << Values << "missing/out.bin"
-                                              << QByteArray("vant-conf-cli: cannot write 'DIR/missing/out.bin': ");
+                                              << QByteArray("vant-conf-cli: cannot write 'DIR/missing/out.bin': ")
+                                              << 0;
+    // The 76-byte image stops at 50 bytes, as on a full disk.
+    QTest::newRow("write cut short") << Values << "out.bin" << QByteArray("vant-conf-cli: cannot write 'DIR/out.bin': ")
+                                     << 50;
 }
 
 void TestCliFormat::pack_failure_keepsExistingOutput()
@@ -300,11 +320,13 @@ void TestCliFormat::pack_failure_keepsExistingOutput()
     QFETCH(QByteArray, values);
     QFETCH(QString, output);
     QFETCH(QByteArray, errTail);
+    QFETCH(int, fileSizeLimit);
     QTemporaryDir dir;
     QVERIFY(writeFile(dir.filePath("v.xml"), values));
     QVERIFY(writeFile(dir.filePath("out.bin"), "old image"));
     QVERIFY(QDir(dir.path()).mkdir("outdir"));
-    const Run r = runCli({"pack", AllKinds, dir.filePath("v.xml"), "-o", dir.filePath(output)});
+    const Run r = runCli({"pack", AllKinds, dir.filePath("v.xml"), "-o", dir.filePath(output)}, QString(),
+                         rlim_t(fileSizeLimit));
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.contains(errTail.replace("DIR", dir.path().toLocal8Bit())), r.err.constData());
     QCOMPARE(readFile(dir.filePath("out.bin")), QByteArray("old image"));

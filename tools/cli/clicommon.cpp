@@ -2,12 +2,12 @@
 
 #include "download/formatfetch.h"
 #include "format/formatid.h"
+#include "format/wholefile.h"
 #include "tree/descriptionfile.h"
 #include "tree/treeloader.h"
 
 #include <QEventLoop>
 #include <QFile>
-#include <QSaveFile>
 
 namespace cli {
 
@@ -138,16 +138,11 @@ bool loadValuesFile(ConfFormat *format, const QString &path, QString *error)
 
 bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("cannot write '%1': %2").arg(path, file.errorString());
-        return false;
-    }
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = QStringLiteral("cannot write '%1': %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    QString reason;
+    if (writeWholeFile(path, bytes, &reason))
+        return true;
+    *error = QStringLiteral("cannot write '%1': %2").arg(path, reason);
+    return false;
 }
 
 bool parseArgs(const QStringList &args, bool allowOutput, ParsedArgs *out, QString *error)

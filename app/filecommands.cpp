@@ -1,0 +1,66 @@
+// The File menu: value files in and out, and the binary image out.
+#include "app/mainwindow.h"
+
+#include "format/confformat.h"
+#include "format/wholefile.h"
+#include "tree/conftree.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace {
+
+// The suffix is added only when the name lacks it in every letter case, so "A.XML"
+// stays as typed.
+QString withSuffix(const QString &name, const QString &suffix)
+{
+    return name.toLower().endsWith(suffix) ? name : name + suffix;
+}
+
+} // namespace
+
+void MainWindow::fileOpen()
+{
+    const QString fileName = QFileDialog::getOpenFileName(this, tr("Open file"), QString(),
+                                                          tr("Configuration files (*.xml)"));
+    if (fileName.isEmpty())
+        return;
+    if (!tree->openConfFile(fileName))
+        QMessageBox::critical(this, tr("Error"), tr("Error loading file."));
+    tree->updateValues();
+    tree->updateExpr();
+}
+
+void MainWindow::fileSave()
+{
+    if (!tree->format) {
+        QMessageBox::warning(this, tr("Warning"), tr("No configuration to save."));
+        return;
+    }
+    QString fileName = QFileDialog::getSaveFileName(this, tr("Save file"), QString(),
+                                                    tr("Configuration files (*.xml)"));
+    if (fileName.isEmpty())
+        return;
+    fileName = withSuffix(fileName, QStringLiteral(".xml"));
+    if (!tree->format->saveValues(fileName))
+        QMessageBox::critical(this, tr("Error"), tr("Error saving file."));
+}
+
+void MainWindow::fileSaveBin()
+{
+    if (!tree->format) {
+        QMessageBox::warning(this, tr("Warning"), tr("No configuration to save."));
+        return;
+    }
+    QString fileName = QFileDialog::getSaveFileName(this, tr("Save file"), QString(),
+                                                    tr("Binary files (*.bin)"));
+    if (fileName.isEmpty())
+        return;
+    fileName = withSuffix(fileName, QStringLiteral(".bin"));
+    // The buffer is as large as the image, so every description that loads can be saved.
+    QByteArray image(tree->format->imageSize(), '\0');
+    const int length = tree->format->pack(reinterpret_cast<uchar *>(image.data()));
+    image.truncate(length);
+    if (!writeWholeFile(fileName, image))
+        QMessageBox::critical(this, tr("Error"), tr("Error saving file."));
+}

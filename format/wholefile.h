@@ -1,0 +1,11 @@
+#pragma once
+// Writing a file so that it is either replaced by the complete new contents or left as
+// it was: a full disk or a file size limit must not leave a cut-off image behind that
+// looks like a good one.
+#include <QByteArray>
+#include <QString>
+
+// Writes through a temporary file in the same folder and renames it over the target only
+// once every byte is on disk. False, with the reason in *error when given, otherwise; the
+// previous file is then untouched and no temporary file is left.
+bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
