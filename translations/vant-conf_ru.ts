@@ -2,6 +2,33 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ru_RU">
 <context>
+    <name>COMDialog</name>
+    <message>
+        <source>Link settings</source>
+        <translation>Настройки связи</translation>
+    </message>
+    <message>
+        <source>COM-port:</source>
+        <translation>COM-порт:</translation>
+    </message>
+    <message>
+        <source>Driver:</source>
+        <translation>Драйвер:</translation>
+    </message>
+    <message>
+        <source>Auto</source>
+        <translation>Авто</translation>
+    </message>
+    <message>
+        <source>USB-Serial</source>
+        <translation>USB-Serial</translation>
+    </message>
+    <message>
+        <source>USB-HID</source>
+        <translation>USB-HID</translation>
+    </message>
+</context>
+<context>
     <name>ConfFormat</name>
     <message>
         <source>Edit property value</source>
@@ -292,33 +319,6 @@ No Internet connection ?</source>
     <message>
         <source>Error saving file.</source>
         <translation>Ошибка сохранения файла.</translation>
-    </message>
-</context>
-<context>
-    <name>COMDialog</name>
-    <message>
-        <source>Link settings</source>
-        <translation>Настройки связи</translation>
-    </message>
-    <message>
-        <source>COM-port:</source>
-        <translation>COM-порт:</translation>
-    </message>
-    <message>
-        <source>Driver:</source>
-        <translation>Драйвер:</translation>
-    </message>
-    <message>
-        <source>Auto</source>
-        <translation>Авто</translation>
-    </message>
-    <message>
-        <source>USB-Serial</source>
-        <translation>USB-Serial</translation>
-    </message>
-    <message>
-        <source>USB-HID</source>
-        <translation>USB-HID</translation>
     </message>
 </context>
 </TS>
