@@ -21,21 +21,6 @@ bool isHttpStatusError(QNetworkReply::NetworkError error)
         || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
 }
 
-// An id is refused precisely when it may hold line breaks, so it is escaped
-// before it goes into a diagnostic line.
-QByteArray printable(const QString &text)
-{
-    QByteArray out;
-    for (const char c : text.toUtf8()) {
-        const uchar u = uchar(c);
-        if (u < 0x20 || u == 0x7F)
-            out += "\\x" + QByteArray::number(u, 16).rightJustified(2, '0').toUpper();
-        else
-            out += c;
-    }
-    return out;
-}
-
 int clampToInt(qint64 value)
 {
     return value > INT_MAX ? INT_MAX : int(value);
@@ -100,13 +85,13 @@ bool FormatFetch::start()
     received_ = 0;
 
     if (!isSafeFormatId(id_)) {
-        const QByteArray shown = printable(id_);
+        const QByteArray shown = printableForDiagnostics(id_);
         diagOut("Bad format id '%s'\n", shown.constData());
         setFailure(Failure::BadId, QStringLiteral("bad format id '%1'").arg(QString::fromUtf8(shown)));
         return false;
     }
     if (!serverValid_) {
-        const QByteArray shown = printable(serverText_);
+        const QByteArray shown = printableForDiagnostics(serverText_);
         diagOut("Bad description server '%s'\n", shown.constData());
         setFailure(Failure::BadServer,
                    QStringLiteral("bad description server '%1' (want host or host:port)").arg(QString::fromUtf8(shown)));

@@ -10,3 +10,16 @@ bool isSafeFormatId(const QString &id)
     }
     return true;
 }
+
+QByteArray printableForDiagnostics(const QString &text)
+{
+    QByteArray out;
+    for (const char c : text.toUtf8()) {
+        const uchar u = uchar(c);
+        if (u < 0x20 || u == 0x7F)
+            out += "\\x" + QByteArray::number(u, 16).rightJustified(2, '0').toUpper();
+        else
+            out += c;
+    }
+    return out;
+}

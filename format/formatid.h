@@ -1,4 +1,5 @@
 #pragma once
+#include <QByteArray>
 #include <QString>
 
 // A format id becomes part of a local path ("confxml/" + id + ".xml") and of a
@@ -7,3 +8,7 @@
 // line breaks into diagnostics: it is not empty and holds no '/', no '\\', no ".."
 // and no control character.
 bool isSafeFormatId(const QString &id);
+
+// The text as UTF-8 with control characters written as \xNN, so that a refused id (or
+// any text from outside) stays on one diagnostic line.
+QByteArray printableForDiagnostics(const QString &text);

@@ -7,21 +7,6 @@
 
 namespace {
 
-// A refused id may hold line breaks or other control characters; they are shown
-// escaped so that the diagnostic stays one line.
-QByteArray printableId(const QString &id)
-{
-    QByteArray out;
-    for (const char c : id.toUtf8()) {
-        const uchar u = uchar(c);
-        if (u < 0x20 || u == 0x7F)
-            out += "\\x" + QByteArray::number(u, 16).rightJustified(2, '0').toUpper();
-        else
-            out += c;
-    }
-    return out;
-}
-
 DescriptionError refuse(DescriptionError error, const char *line, Description *out)
 {
     diagOut("%s\n", line);
@@ -98,7 +83,7 @@ bool loadDescriptionById(const QString &id, const std::function<bool()> &loadLoc
     // The id comes from a device or a value file; "confxml/" + id + ".xml" must not
     // name anything outside the folder, and a download must not overwrite it.
     if (!isSafeFormatId(id)) {
-        diagOut("Bad format id '%s'\n", printableId(id).constData());
+        diagOut("Bad format id '%s'\n", printableForDiagnostics(id).constData());
         return false;
     }
     if (loadLocal())
