@@ -2,6 +2,7 @@
 // pseudo-terminal (a named port, or found by the automatic choice through the port registry)
 // and against the simulated HID device, with descriptions from confxml/ or from a loopback
 // HTTP server. Every dialog is answered from a timer the way a user would answer it.
+#include "tests/support/devicefiles.h"
 #include "app/mainwindow.h"
 #include "device/device.h"
 #include "device/serialport.h"
@@ -28,6 +29,9 @@
 
 #include <memory>
 
+using testfiles::makeFirmware;
+using testfiles::makeImage;
+
 namespace {
 
 const char *const DemoId = "VANT-DEMO-1";
@@ -41,30 +45,6 @@ QSettings store()
 QByteArray sourceFile(const QString &relative)
 {
     return readFile(QStringLiteral(VANT_SOURCE_DIR "/") + relative);
-}
-
-// A configuration image: 16-bit data size, data, CRC-16 (the sizes need not match any
-// description).
-QByteArray makeImage(int dataSize, int seed)
-{
-    QByteArray image;
-    image.append(char(dataSize & 0xFF));
-    image.append(char(dataSize >> 8));
-    for (int i = 0; i < dataSize; ++i)
-        image.append(char((i * 7 + seed) & 0xFF));
-    const quint16 crc = crc16(0xFFFF, reinterpret_cast<const uchar *>(image.constData()), int(image.size()));
-    image.append(char(crc & 0xFF));
-    image.append(char(crc >> 8));
-    return image;
-}
-
-QByteArray makeFirmware(const QByteArray &hardware, const QByteArray &payload)
-{
-    QByteArray file = hardware + QByteArray(32 - hardware.size(), '\0') + payload;
-    const quint16 crc = crc16(0xFFFF, reinterpret_cast<const uchar *>(file.constData()), int(file.size()));
-    file.append(char(crc & 0xFF));
-    file.append(char(crc >> 8));
-    return file;
 }
 
 QAction *actionNamed(const MainWindow &window, const QString &text)

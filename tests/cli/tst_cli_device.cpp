@@ -1,5 +1,6 @@
 // The device commands of vant-conf-cli end to end: the real tool against the device simulator
 // over a pseudo-terminal, in a working directory with its own confxml/.
+#include "tests/support/devicefiles.h"
 #include "format/confformat.h"
 #include "tests/device/simprocess.h"
 
@@ -11,6 +12,8 @@
 #include <QtTest>
 
 #include <csignal>
+
+using testfiles::makeFirmware;
 
 namespace {
 
@@ -30,15 +33,6 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray makeFirmware(const QByteArray &hardware, const QByteArray &payload)
-{
-    QByteArray file = hardware + QByteArray(32 - hardware.size(), '\0') + payload;
-    const quint16 crc = crc16(0xFFFF, reinterpret_cast<const uchar *>(file.constData()), int(file.size()));
-    file.append(char(crc & 0xFF));
-    file.append(char(crc >> 8));
-    return file;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Every operation end to end against the device simulator over a real pseudo-terminal: the
 // data that arrive on either side, progress, cancelling at each stage, the automatic link
 // choice through the port registry, and the fault matrix with its codes and time bounds.
+#include "tests/support/devicefiles.h"
 #include "device/device.h"
 #include "device/serialport.h"
 #include "format/confformat.h"
@@ -14,6 +15,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using testfiles::makeFirmware;
+using testfiles::makeImage;
+
 namespace {
 
 QByteArray readFile(const QString &path)
@@ -26,29 +30,6 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-// A configuration image as the device keeps it: 16-bit data size, data, CRC-16.
-QByteArray makeImage(int dataSize, int seed)
-{
-    QByteArray image;
-    image.append(char(dataSize & 0xFF));
-    image.append(char(dataSize >> 8));
-    for (int i = 0; i < dataSize; ++i)
-        image.append(char((i * 13 + seed) & 0xFF));
-    const quint16 crc = crc16(0xFFFF, reinterpret_cast<const uchar *>(image.constData()), int(image.size()));
-    image.append(char(crc & 0xFF));
-    image.append(char(crc >> 8));
-    return image;
-}
-
-QByteArray makeFirmware(const QByteArray &hardware, const QByteArray &payload)
-{
-    QByteArray file = hardware + QByteArray(32 - hardware.size(), '\0') + payload;
-    const quint16 crc = crc16(0xFFFF, reinterpret_cast<const uchar *>(file.constData()), int(file.size()));
-    file.append(char(crc & 0xFF));
-    file.append(char(crc >> 8));
-    return file;
 }
 
 QByteArray imageBytes(const Device &device)

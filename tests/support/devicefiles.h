@@ -1,0 +1,36 @@
+#pragma once
+// Files a device deals in, made the way the device and the firmware tools make them.
+#include "format/confformat.h"
+
+#include <QByteArray>
+
+namespace testfiles {
+
+// Appends the CRC-16 low byte first, so that the CRC over the whole result is 0.
+inline QByteArray withCrc(QByteArray bytes)
+{
+    const quint16 crc = crc16(0xFFFF, reinterpret_cast<const uchar *>(bytes.constData()), int(bytes.size()));
+    bytes.append(char(crc & 0xFF));
+    bytes.append(char(crc >> 8));
+    return bytes;
+}
+
+// A configuration image: 16-bit data size, data in a pattern chosen by seed, CRC-16
+// (the size need not match any description).
+inline QByteArray makeImage(int dataSize, int seed)
+{
+    QByteArray image;
+    image.append(char(dataSize & 0xFF));
+    image.append(char(dataSize >> 8));
+    for (int i = 0; i < dataSize; ++i)
+        image.append(char((i * 13 + seed) & 0xFF));
+    return withCrc(image);
+}
+
+// A firmware file: 32-byte hardware identifier header, payload, CRC-16.
+inline QByteArray makeFirmware(const QByteArray &hardware, const QByteArray &payload)
+{
+    return withCrc(hardware + QByteArray(32 - hardware.size(), '\0') + payload);
+}
+
+} // namespace testfiles
