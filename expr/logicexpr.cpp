@@ -59,7 +59,7 @@ LogicExpr *LogicExpr::create(const QString &text)
         ok = false; // cannot happen for a program the grammar accepted; keeps evaluate safe
     if (!ok) {
         delete expr;
-        diagOut("LogicExpr: parse error '%s'\n", text.toLocal8Bit().constData());
+        diagOutError("LogicExpr: parse error '%s'\n", text.toLocal8Bit().constData());
         return nullptr;
     }
     for (const QString &name : std::as_const(expr->names)) {

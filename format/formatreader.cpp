@@ -87,7 +87,7 @@ void readFloat(ConfVar &var, const QDomElement &e)
 bool readSize(ConfVar &var, const QDomElement &e, int maxSize)
 {
     if (!e.hasAttribute(QStringLiteral("size"))) {
-        diagOut("No 'size' property\n");
+        diagOutError("No 'size' property\n");
         return false;
     }
     var.size = qBound(1, toInt(e.attribute(QStringLiteral("size"))), maxSize);
@@ -109,7 +109,7 @@ bool readFile(ConfVar &var, const QDomElement &e)
         return false;
     // The slot starts with a 2-byte length; a smaller slot could hold neither.
     if (var.size < 2) {
-        diagOut("File '%s' too small\n", qPrintable(var.name));
+        diagOutError("File '%s' too small\n", qPrintable(var.name));
         return false;
     }
     var.kind = KindFile;
@@ -134,7 +134,7 @@ bool ConfFormat::growDataSize(qint64 bytes)
 {
     const qint64 next = qint64(dataSize) + bytes;
     if (next > MaxDataSize) {
-        diagOut("Data area too large (%lld bytes)\n", static_cast<long long>(next));
+        diagOutError("Data area too large (%lld bytes)\n", static_cast<long long>(next));
         return false;
     }
     dataSize = qint32(next);
@@ -144,11 +144,11 @@ bool ConfFormat::growDataSize(qint64 bytes)
 bool ConfFormat::addVar(const QString &fullName, const QDomElement &element)
 {
     if (vars.count(fullName)) {
-        diagOut("Duplicate var name '%s'\n", qPrintable(fullName));
+        diagOutError("Duplicate var name '%s'\n", qPrintable(fullName));
         return false;
     }
     if (vars.size() >= MaxRecords) {
-        diagOut("Too many variables (more than %d)\n", int(MaxRecords));
+        diagOutError("Too many variables (more than %d)\n", int(MaxRecords));
         return false;
     }
     ConfVar var;
@@ -167,11 +167,12 @@ bool ConfFormat::parseVars(const QString &prefix, const QDomElement &element)
         if (!node.isElement())
             continue;
         const QDomElement e = node.toElement();
+        const DiagContext where(e);
         if (e.tagName() == QLatin1String("pad")) {
             const int size = toInt(e.attribute(QStringLiteral("size"), QStringLiteral("1")));
             // A negative pad would move later slots back over earlier ones.
             if (size < 0) {
-                diagOut("Bad pad size %d\n", size);
+                diagOutError("Bad pad size %d\n", size);
                 return false;
             }
             if (!growDataSize(size))
@@ -179,7 +180,7 @@ bool ConfFormat::parseVars(const QString &prefix, const QDomElement &element)
             continue;
         }
         if (!e.hasAttribute(QStringLiteral("name"))) {
-            diagOut("No 'name' property\n");
+            diagOutError("No 'name' property\n");
             return false;
         }
         const QString name = e.attribute(QStringLiteral("name"));
@@ -192,12 +193,12 @@ bool ConfFormat::parseVars(const QString &prefix, const QDomElement &element)
         const QString base = name.left(bracket);
         const QString rest = name.mid(bracket + 1);
         if (!rest.endsWith(QLatin1Char(']'))) {
-            diagOut("Bad array format\n");
+            diagOutError("Bad array format\n");
             return false;
         }
         const int dim = toInt(rest.chopped(1));
         if (dim < 1 || dim > MaxArrayDim) {
-            diagOut("Bad array dim\n");
+            diagOutError("Bad array dim\n");
             return false;
         }
         for (int i = 0; i < dim; ++i) {
@@ -236,7 +237,7 @@ bool ConfFormat::parseVarType(ConfVar &var, const QDomElement &element)
     } else if (tag == QLatin1String("struct")) {
         return parseStruct(var, element);
     } else {
-        diagOut("Bad type '%s'\n", qPrintable(tag));
+        diagOutError("Bad type '%s'\n", qPrintable(tag));
         return false;
     }
     return true;
@@ -247,7 +248,7 @@ bool ConfFormat::parseStruct(ConfVar &var, const QDomElement &element)
     var.kind = KindStruct;
     var.size = 0;
     if (structNesting >= MaxStructNesting) {
-        diagOut("Struct '%s' nested too deeply\n", qPrintable(var.name));
+        diagOutError("Struct '%s' nested too deeply\n", qPrintable(var.name));
         return false;
     }
     ++structNesting;
