@@ -4,6 +4,7 @@
 #include "format/diag.h"
 
 #include <QStringDecoder>
+#include <QtEndian>
 #include <QStringEncoder>
 #include <cstring>
 
@@ -20,7 +21,7 @@ struct TextCodec {
         , decoder(name.toLatin1().constData())
     {
         if (!encoder.isValid() || !decoder.isValid()) {
-            diagOut("No codec for %s\n", qPrintable(name));
+            diagOutWarning("No codec for %s\n", qPrintable(name));
             encoder = QStringEncoder(QStringConverter::System);
             decoder = QStringDecoder(QStringConverter::System);
         }
@@ -39,18 +40,24 @@ struct TextCodec {
     QStringDecoder decoder;
 };
 
+// Integers take 1, 2 or 4 bytes of their slot, low byte first.
 void putLe(uchar *p, quint32 value, int bytes)
 {
-    for (int i = 0; i < bytes; ++i)
-        p[i] = uchar(value >> (8 * i));
+    if (bytes == 4)
+        qToLittleEndian<quint32>(value, p);
+    else if (bytes == 2)
+        qToLittleEndian<quint16>(quint16(value), p);
+    else
+        p[0] = uchar(value);
 }
 
 quint32 getLe(const uchar *p, int bytes)
 {
-    quint32 v = 0;
-    for (int i = 0; i < bytes; ++i)
-        v |= quint32(p[i]) << (8 * i);
-    return v;
+    if (bytes == 4)
+        return qFromLittleEndian<quint32>(p);
+    if (bytes == 2)
+        return qFromLittleEndian<quint16>(p);
+    return p[0];
 }
 
 void packVar(const ConfVar &var, uchar *slot, TextCodec &codec)
@@ -153,16 +160,16 @@ bool ConfFormat::unpack(const uchar *buffer, int length)
     // Every check comes before the first value changes, and the length check before
     // the first byte is read.
     if (!buffer || length < n + 4) {
-        diagOut("Config too small\n");
+        diagOutError("Config too small\n");
         return false;
     }
     const int header = int(getLe(buffer, HeaderSize));
     if (header != n) {
-        diagOut("Bad config size (got %d, need %d)\n", header, n);
+        diagOutError("Bad config size (got %d, need %d)\n", header, n);
         return false;
     }
     if (crc16(CrcInit, buffer, n + 4) != 0) {
-        diagOut("Bad CRC\n");
+        diagOutError("Bad CRC\n");
         return false;
     }
     TextCodec codec(encoding);

@@ -298,8 +298,8 @@ void TestCliDevice::auto_findsRegisteredSimulator()
     QVERIFY(!port.isEmpty());
     const Run run = cli({QStringLiteral("identify")}); // the link defaults to AUTO
     QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.out.contains(": '" + port.toLocal8Bit() + " VANT USB Serial (simulator)'\n"), run.out.constData());
-    QVERIFY(run.out.endsWith("Hardware ID: VANT-HW-1\nSoftware ID: VANT-DEMO-1\n"));
+    QVERIFY2(run.err.contains(": '" + port.toLocal8Bit() + " VANT USB Serial (simulator)'\n"), run.err.constData());
+    QCOMPARE(run.out, QByteArray("Hardware ID: VANT-HW-1\nSoftware ID: VANT-DEMO-1\n"));
 }
 
 QTEST_GUILESS_MAIN(TestCliDevice)

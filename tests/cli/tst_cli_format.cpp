@@ -135,8 +135,8 @@ void TestCliFormat::check_allKinds()
 void TestCliFormat::check_refused_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QByteArray>("out");
-    QTest::addColumn<QByteArray>("errTail"); // PATH stands for the description's path
+    QTest::addColumn<QByteArray>("diagnostics"); // the system's lines, before the tail
+    QTest::addColumn<QByteArray>("errTail");     // PATH stands for the description's path
 
     QTest::newRow("unknown tag") << QByteArray("<D id='x'><Format><int name='i'/></Format></D>")
                                  << QByteArray("Bad type 'int'\nError loading format\n")
@@ -161,9 +161,9 @@ void TestCliFormat::check_refused_data()
     QTest::newRow("two Tree elements")
         << QByteArray("<D id='x'><Format><byte name='a'/></Format><Tree/><Tree/></D>") << QByteArray("Duplicate tree\n")
         << QByteArray("vant-conf-cli: more than one Tree element in 'PATH'\n");
-    QTest::newRow("not XML") << QByteArray("<D id='x'><Format>") << QByteArray("XML error\n")
-                             << QByteArray("Can't open file 'PATH.bak' for reading\n"
-                                           "vant-conf-cli: cannot read the description 'PATH'\n");
+    QTest::newRow("not XML") << QByteArray("<D id='x'><Format>")
+                             << QByteArray("Can't open file 'PATH.bak' for reading\nXML error\n")
+                             << QByteArray("vant-conf-cli: cannot read the description 'PATH'\n");
 }
 
 void TestCliFormat::check_refused()
@@ -174,9 +174,12 @@ void TestCliFormat::check_refused()
     QVERIFY(writeFile(path, content));
     const Run r = runCli({"check", path});
     QCOMPARE(r.exitCode, 1);
-    QTEST(r.out, "out");
+    // Standard output holds only answers; the system's lines go to standard error.
+    QCOMPARE(r.out, QByteArray());
+    QFETCH(QByteArray, diagnostics);
     QFETCH(QByteArray, errTail);
-    QVERIFY2(r.err.endsWith(errTail.replace("PATH", path.toLocal8Bit())), r.err.constData());
+    const QByteArray tail = QByteArray(diagnostics + errTail).replace("PATH", path.toLocal8Bit());
+    QVERIFY2(r.err.endsWith(tail), r.err.constData());
 }
 
 void TestCliFormat::check_brokenFile_usesBackup()
@@ -246,12 +249,14 @@ void TestCliFormat::packShowUnpack_roundTrip()
     QVERIFY(QFile::copy(image, dir.filePath("IMAGE.BIN")));
     r = runCli({"show", AllKinds, dir.filePath("IMAGE.BIN")});
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.out, "Config ok\n" + showLines("-56"));
+    QCOMPARE(r.out, showLines("-56"));
+    QCOMPARE(r.err, QByteArray("Config ok\n"));
 
     const QString back = dir.filePath("back.xml");
     r = runCli({"unpack", AllKinds, image, "-o", back});
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.out, QByteArray("Config ok\n"));
+    QCOMPARE(r.out, QByteArray());
+    QCOMPARE(r.err, QByteArray("Config ok\n"));
     QCOMPARE(readFile(back), QByteArray(Values).replace("\"200\"", "\"-56\""));
     QVERIFY(!QFile::exists(back + ".bak"));
 
@@ -270,7 +275,7 @@ void TestCliFormat::packShowUnpack_roundTrip()
 void TestCliFormat::show_badImage_fails_data()
 {
     QTest::addColumn<QByteArray>("image");
-    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("diagnostics");
     QByteArray badCrc = Image;
     badCrc[10] = char(badCrc[10] ^ 0x01);
     QTest::newRow("bad CRC") << badCrc << QByteArray("Bad CRC\n");
@@ -288,8 +293,9 @@ void TestCliFormat::show_badImage_fails()
     QVERIFY(writeFile(path, image));
     const Run r = runCli({"show", AllKinds, path});
     QCOMPARE(r.exitCode, 1);
-    QTEST(r.out, "out");
-    QCOMPARE(r.err, "vant-conf-cli: '" + path.toLocal8Bit() + "' is not an image of format 'ALLKINDS-1'\n");
+    QCOMPARE(r.out, QByteArray());
+    QFETCH(QByteArray, diagnostics);
+    QCOMPARE(r.err, diagnostics + "vant-conf-cli: '" + path.toLocal8Bit() + "' is not an image of format 'ALLKINDS-1'\n");
 }
 
 void TestCliFormat::pack_failure_keepsExistingOutput_data()
@@ -343,7 +349,8 @@ void TestCliFormat::unpack_badImage_keepsExistingValues()
     QVERIFY(writeFile(dir.filePath("v.xml"), Values));
     const Run r = runCli({"unpack", AllKinds, dir.filePath("bad.bin"), "-o", dir.filePath("v.xml")});
     QCOMPARE(r.exitCode, 1);
-    QCOMPARE(r.out, QByteArray("Bad CRC\n"));
+    QCOMPARE(r.out, QByteArray());
+    QVERIFY2(r.err.startsWith("Bad CRC\n"), r.err.constData());
     QCOMPARE(readFile(dir.filePath("v.xml")), Values);
     QVERIFY(!QFile::exists(dir.filePath("v.xml.bak")));
 

@@ -85,8 +85,8 @@ void TestHidCli::identify_withAndWithoutSimulator_data()
     QTest::newRow("HID with the simulator") << true << "HID" << 0 << ids << QByteArray();
     QTest::newRow("AUTO with the simulator: HID first") << true << "AUTO" << 0 << ids << QByteArray();
     QTest::newRow("HID without it: not found")
-        << false << "HID" << 2 << QByteArray("Can't open USB device\n")
-        << QByteArray("vant-conf-cli: Device not found.\n");
+        << false << "HID" << 2 << QByteArray()
+        << QByteArray("Can't open USB device\nvant-conf-cli: Device not found.\n");
 }
 
 void TestHidCli::identify_withAndWithoutSimulator()
@@ -118,7 +118,8 @@ void TestHidCli::upload_thenDownload_storesAndReturnsImage()
     const QString downloaded = work.filePath(QStringLiteral("downloaded.bin"));
     run = cli({QStringLiteral("download"), QStringLiteral("--link"), QStringLiteral("HID"), QStringLiteral("-o"), downloaded});
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, QByteArray("Config ok\nTransfer ok.\n"));
+    QCOMPARE(run.out, QByteArray("Transfer ok.\n"));
+    QVERIFY2(run.err.endsWith("Config ok\n"), run.err.constData());
     QCOMPARE(readFile(downloaded), expected);
 }
 

@@ -1,5 +1,8 @@
 #include "tools/cli/cli.h"
 
+#include "format/appidentity.h"
+#include "format/diag.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
 #include <vector>
@@ -50,9 +53,11 @@ static void printHelp(QTextStream &out)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("VANT"));
-    QCoreApplication::setApplicationName(QStringLiteral("Device-Configurator"));
+    setApplicationIdentity();
     QCoreApplication::setApplicationVersion(QStringLiteral(VANT_VERSION));
+    // Standard output carries only the answer, so that it can be piped; every diagnostic line
+    // goes to standard error, before the command's own "vant-conf-cli: ..." line.
+    setDiagHandler(printDiagnosticsOnStandardError);
 
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty()) {
