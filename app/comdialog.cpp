@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QGridLayout>
 #include <QLabel>
 
 void Ui_COMDialog::setupUi(QDialog *COMDialog)
@@ -12,28 +13,33 @@ void Ui_COMDialog::setupUi(QDialog *COMDialog)
         COMDialog->setObjectName(QString::fromUtf8("COMDialog"));
     COMDialog->resize(337, 103);
 
+    // Created in the order of a generated form, which is also the tab order; placed by a grid
+    // rather than at fixed places, so longer labels and a large font still fit.
     buttonBox = new QDialogButtonBox(COMDialog);
     buttonBox->setObjectName(QString::fromUtf8("buttonBox"));
-    buttonBox->setGeometry(QRect(10, 70, 321, 32));
     buttonBox->setOrientation(Qt::Horizontal);
     buttonBox->setStandardButtons(QDialogButtonBox::Cancel | QDialogButtonBox::Ok);
 
     label = new QLabel(COMDialog);
     label->setObjectName(QString::fromUtf8("label"));
-    label->setGeometry(QRect(10, 43, 81, 16));
 
     comboPort = new QComboBox(COMDialog);
     comboPort->setObjectName(QString::fromUtf8("comboPort"));
-    comboPort->setGeometry(QRect(90, 40, 241, 22));
     comboPort->setEditable(true);
 
     label_4 = new QLabel(COMDialog);
     label_4->setObjectName(QString::fromUtf8("label_4"));
-    label_4->setGeometry(QRect(10, 13, 81, 16));
 
     comboDriver = new QComboBox(COMDialog);
     comboDriver->setObjectName(QString::fromUtf8("comboDriver"));
-    comboDriver->setGeometry(QRect(90, 10, 111, 22));
+
+    auto *grid = new QGridLayout(COMDialog);
+    grid->addWidget(label_4, 0, 0);
+    grid->addWidget(comboDriver, 0, 1, Qt::AlignLeft);
+    grid->addWidget(label, 1, 0);
+    grid->addWidget(comboPort, 1, 1);
+    grid->addWidget(buttonBox, 2, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
 
     retranslateUi(COMDialog);
 
