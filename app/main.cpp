@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "device/usbhid.h"
+#include "format/appidentity.h"
 #include "tools/devsim/simhidenv.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@ int main(int argc, char *argv[])
 {
     // Source texts are UTF-8, which Qt 6 assumes, so no codec is chosen for them.
     QApplication app(argc, argv);
+    setApplicationIdentity();
     Startup::addLibraryPaths();
     // VANT_HID_SIM=<image file>: a simulated HID device, to try the program without the hardware.
     if (const UsbHidBackend *simulated = simulatedHidFromEnvironment())

@@ -25,7 +25,7 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags)
     : QMainWindow(parent, flags)
 {
     setWindowTitle(tr("VANT /// Device Configurator"));
-    settings = new QSettings(QStringLiteral("VANT"), QStringLiteral("Device-Configurator"), this);
+    settings = new QSettings(this);
 
     // Shortcuts are translatable so that a translation can move them; "Ctrl+X" leaves the
     // program and "Ctrl+C" opens the link settings, they do not cut or copy.

@@ -11,6 +11,7 @@
 #include "expr/logicexpr.h"
 #include "tree/conftree.h"
 #include "tree/qmytreewidgetitem.h"
+#include "format/appidentity.h"
 
 #include <QApplication>
 #include <QDir>
@@ -339,6 +340,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    setApplicationIdentity();
     const QStringList args = app.arguments().mid(1);
     if (args.value(0) == QLatin1String("--rss-child"))
         return rssChild(args.mid(1));

@@ -5,7 +5,7 @@
 
 QString descriptionServer()
 {
-    const QSettings settings(QStringLiteral("VANT"), QStringLiteral("Device-Configurator"));
+    const QSettings settings;
     const QString value = settings.value(QLatin1String(DescriptionServerKey)).toString().trimmed();
     return value.isEmpty() ? QString::fromLatin1(DefaultDescriptionServer) : value;
 }

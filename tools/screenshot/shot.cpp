@@ -5,6 +5,7 @@
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "tree/conftree.h"
+#include "format/appidentity.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -50,6 +51,7 @@ QTreeWidgetItem *findRow(QTreeWidgetItem *item, const QString &label)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    setApplicationIdentity();
     const QStringList args = app.arguments();
     if (args.size() != 2) {
         std::fprintf(stderr, "usage: vant-conf-shot OUTPUT.png\n");

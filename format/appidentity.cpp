@@ -1,0 +1,9 @@
+#include "format/appidentity.h"
+
+#include <QCoreApplication>
+
+void setApplicationIdentity()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("VANT"));
+    QCoreApplication::setApplicationName(QStringLiteral("Device-Configurator"));
+}
