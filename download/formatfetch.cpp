@@ -157,10 +157,8 @@ bool FormatFetch::openTemporary()
         // Unbuffered, so that a full disk shows up at the write that hit it.
         if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
             return true;
-        if (file_.exists())
-            continue;
-        // Name the file the user knows in the failure text rather than the temporary one.
-        return false;
+        if (!file_.exists())
+            return false; // a folder we may not write, or no room
     }
     return false;
 }
@@ -174,8 +172,8 @@ bool FormatFetch::replaceDescription()
     // rename() replaces the old file in one step; QFile::rename refuses to.
     if (std::rename(QFile::encodeName(file_.fileName()).constData(), QFile::encodeName(fileName()).constData()) == 0)
         return true;
-    setFailure(Failure::WriteFailed,
-               QStringLiteral("cannot replace '%1': %2").arg(fileName(), QString::fromLocal8Bit(std::strerror(errno))));
+    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    setFailure(Failure::WriteFailed, QStringLiteral("cannot replace '%1': %2").arg(fileName(), reason));
     return false;
 }
 
