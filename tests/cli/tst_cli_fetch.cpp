@@ -66,16 +66,17 @@ class TestCliFetch : public QObject
 {
     Q_OBJECT
 private slots:
-    void fetch_storesOrRemoves_data();
-    void fetch_storesOrRemoves();
+    void fetch_storesOrKeepsOldFile_data();
+    void fetch_storesOrKeepsOldFile();
     void fetch_badArguments_usage_data();
     void fetch_badArguments_usage();
     void fetch_unsafeId_touchesNothing();
-    void fetch_missingFolder_failsWithoutRequest();
+    void fetch_missingFolder_createdThenStored();
+    void fetch_folderCannotBeMade_failsWithoutRequest();
     void fetch_usesServerSetting();
 };
 
-void TestCliFetch::fetch_storesOrRemoves_data()
+void TestCliFetch::fetch_storesOrKeepsOldFile_data()
 {
     QTest::addColumn<QString>("id");
     QTest::addColumn<CannedReply>("reply");
@@ -96,7 +97,7 @@ void TestCliFetch::fetch_storesOrRemoves_data()
         << QString::fromUtf8("VANT \xD0\x9F\xD0\xA3") << CannedReply::make(200, "OK", Description) << 0
         << QByteArray("GET /confxml2/VANT%20%D0%9F%D0%A3.xml HTTP/1.1") << QByteArray("http status 200\n")
         << QByteArray("http done error=0\n");
-    QTest::newRow("404 removes the old copy")
+    QTest::newRow("404 keeps the old copy")
         << QStringLiteral("VANT-A") << CannedReply::make(404, "Not Found", "no such file") << 1
         << QByteArray("GET /confxml2/VANT-A.xml HTTP/1.1") << QByteArray("http status 404\n")
         << QByteArray("http done error=0\n");
@@ -107,7 +108,7 @@ void TestCliFetch::fetch_storesOrRemoves_data()
         << QByteArray("http done error=0\n");
 }
 
-void TestCliFetch::fetch_storesOrRemoves()
+void TestCliFetch::fetch_storesOrKeepsOldFile()
 {
     QFETCH(QString, id);
     QFETCH(CannedReply, reply);
@@ -136,7 +137,9 @@ void TestCliFetch::fetch_storesOrRemoves()
         QVERIFY2(r.err.endsWith(outEnd), r.err.constData());
         QCOMPARE(readFile(target), Description);
     } else {
-        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(QDir(work.path() + QLatin1String("/confxml")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QFileInfo(target).fileName()});
+        QCOMPARE(readFile(target), OldContent);
         const qsizetype own = r.err.lastIndexOf("vant-conf-cli: ");
         QVERIFY2(own > 0 && r.err.left(own).endsWith(outEnd), r.err.constData());
         QVERIFY2(r.err.mid(own).count('\n') == 1, r.err.constData());
@@ -195,10 +198,28 @@ void TestCliFetch::fetch_unsafeId_touchesNothing()
     QCOMPARE(readFile(work.path() + QLatin1String("/victim.xml")), OldContent);
 }
 
-void TestCliFetch::fetch_missingFolder_failsWithoutRequest()
+void TestCliFetch::fetch_missingFolder_createdThenStored()
 {
     QTemporaryDir work, config;
     QVERIFY(work.isValid() && config.isValid());
+    HttpTestServer server;
+    QVERIFY(server.listen());
+    server.setReply(CannedReply::make(200, "OK", Description));
+
+    const Run r = runCli({QStringLiteral("fetch"), QStringLiteral("VANT-A"), QStringLiteral("--server"),
+                          server.address()},
+                         work.path(), config.path());
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.err, QByteArray());
+    QVERIFY(server.onlyRequested("GET /confxml2/VANT-A.xml HTTP/1.1"));
+    QCOMPARE(readFile(work.path() + QLatin1String("/confxml/VANT-A.xml")), Description);
+}
+
+void TestCliFetch::fetch_folderCannotBeMade_failsWithoutRequest()
+{
+    QTemporaryDir work, config;
+    QVERIFY(work.isValid() && config.isValid());
+    QVERIFY(writeFile(work.path() + QLatin1String("/confxml"), OldContent));
     HttpTestServer server;
     QVERIFY(server.listen());
     server.setReply(CannedReply::make(200, "OK", Description));
@@ -210,7 +231,7 @@ void TestCliFetch::fetch_missingFolder_failsWithoutRequest()
     QVERIFY2(r.err.startsWith("vant-conf-cli: description not fetched: cannot create 'confxml/VANT-A.xml'"),
              r.err.constData());
     QCOMPARE(server.connections(), 0);
-    QVERIFY(!QFileInfo::exists(work.path() + QLatin1String("/confxml")));
+    QCOMPARE(readFile(work.path() + QLatin1String("/confxml")), OldContent);
 }
 
 void TestCliFetch::fetch_usesServerSetting()

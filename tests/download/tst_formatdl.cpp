@@ -43,6 +43,7 @@ struct BoxRecord {
     QString title;
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QWidget *parent = nullptr;
 };
 
 class BoxWatcher : public QObject
@@ -54,7 +55,7 @@ public:
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!box)
                 return;
-            boxes << BoxRecord{box->windowTitle(), box->text(), box->icon()};
+            boxes << BoxRecord{box->windowTitle(), box->text(), box->icon(), box->parentWidget()};
             box->done(QMessageBox::Ok);
         });
         timer_.start(5);
@@ -88,10 +89,11 @@ private slots:
     void form_isLaidOutAsDesigned();
     void answer_decidesResultAndFile_data();
     void answer_decidesResultAndFile();
-    void closing_cancelsTransferAndRemovesFile_data();
-    void closing_cancelsTransferAndRemovesFile();
-    void destroyWhileRunning_removesFile();
+    void closing_cancelsTransferAndKeepsOldFile_data();
+    void closing_cancelsTransferAndKeepsOldFile();
+    void destroyWhileRunning_keepsOldFile();
     void fileNotCreatable_showsErrorAndRejectsAtOnce();
+    void missingFolder_createdAndAccepted();
     void unsafeId_rejectsWithoutBoxOrFile();
 };
 
@@ -165,15 +167,14 @@ void TestFormatDL::answer_decidesResultAndFile()
     QCOMPARE(execGuarded(dlg), result);
 
     QVERIFY2(server.onlyRequested("GET /confxml2/VANT-A.xml HTTP/1.1"), server.requestLines().join('|').constData());
-    QCOMPARE(QFileInfo::exists(Target), result == QDialog::Accepted);
-    if (result == QDialog::Accepted)
-        QCOMPARE(readFile(Target), reply.pieces.value(0));
+    QCOMPARE(readFile(Target), result == QDialog::Accepted ? reply.pieces.value(0) : QByteArray("old"));
+    QCOMPARE(entriesOf(QStringLiteral("confxml")), QStringList{QStringLiteral("VANT-A.xml")});
     if (bar >= 0)
         QCOMPARE(dlg.findChild<QProgressBar *>(QStringLiteral("progress"))->value(), bar);
     QVERIFY(diag.out.endsWith("http done error=0\n"));
 }
 
-void TestFormatDL::closing_cancelsTransferAndRemovesFile_data()
+void TestFormatDL::closing_cancelsTransferAndKeepsOldFile_data()
 {
     QTest::addColumn<QString>("how");
     QTest::newRow("cancel button") << QStringLiteral("cancel");
@@ -181,12 +182,13 @@ void TestFormatDL::closing_cancelsTransferAndRemovesFile_data()
     QTest::newRow("window close control") << QStringLiteral("close");
 }
 
-void TestFormatDL::closing_cancelsTransferAndRemovesFile()
+void TestFormatDL::closing_cancelsTransferAndKeepsOldFile()
 {
     QFETCH(QString, how);
 
     WorkDir work;
     QVERIFY(work.isValid());
+    QVERIFY(writeFile(Target, "old"));
     HttpTestServer server;
     QVERIFY(server.listen());
     CannedReply slow = CannedReply::make(200, "OK", QByteArray(), false);
@@ -199,10 +201,11 @@ void TestFormatDL::closing_cancelsTransferAndRemovesFile()
     DiagCapture diag;
     FormatDL dlg(QStringLiteral("VANT-A"));
     bool partialSeen = false;
-    // Acts once the first part of the body is on disk.
+    // Acts once the first part of the body has arrived (the bar goes to half).
+    auto *bar = dlg.findChild<QProgressBar *>(QStringLiteral("progress"));
     QTimer poll;
     connect(&poll, &QTimer::timeout, &dlg, [&] {
-        if (QFileInfo(Target).size() == 0 || !dlg.isVisible())
+        if (bar->value() == 0 || !dlg.isVisible())
             return;
         poll.stop();
         partialSeen = true;
@@ -217,16 +220,18 @@ void TestFormatDL::closing_cancelsTransferAndRemovesFile()
 
     QCOMPARE(execGuarded(dlg), int(QDialog::Rejected));
     QVERIFY(partialSeen);
-    QVERIFY(!QFileInfo::exists(Target));
+    QCOMPARE(readFile(Target), QByteArray("old"));
+    QCOMPARE(entriesOf(QStringLiteral("confxml")), QStringList{QStringLiteral("VANT-A.xml")});
     QVERIFY(diag.out.endsWith("http done error=1\n"));
     QVERIFY(dropped.count() > 0 || dropped.wait(HangGuardMs));
     QCOMPARE(server.piecesSent(), 1);
 }
 
-void TestFormatDL::destroyWhileRunning_removesFile()
+void TestFormatDL::destroyWhileRunning_keepsOldFile()
 {
     WorkDir work;
     QVERIFY(work.isValid());
+    QVERIFY(writeFile(Target, "old"));
     HttpTestServer server;
     QVERIFY(server.listen());
     CannedReply slow = CannedReply::make(200, "OK", QByteArray(), false);
@@ -238,15 +243,45 @@ void TestFormatDL::destroyWhileRunning_removesFile()
 
     {
         FormatDL dlg(QStringLiteral("VANT-A"));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(Target).size() > 0, HangGuardMs);
+        QTRY_VERIFY_WITH_TIMEOUT(dlg.findChild<QProgressBar *>(QStringLiteral("progress"))->value() > 0, HangGuardMs);
     }
-    QVERIFY(!QFileInfo::exists(Target));
+    QCOMPARE(readFile(Target), QByteArray("old"));
+    QCOMPARE(entriesOf(QStringLiteral("confxml")), QStringList{QStringLiteral("VANT-A.xml")});
     QVERIFY(dropped.count() > 0 || dropped.wait(HangGuardMs));
 }
 
 void TestFormatDL::fileNotCreatable_showsErrorAndRejectsAtOnce()
 {
-    WorkDir work(false); // no confxml/ folder
+    WorkDir work(false);
+    QVERIFY(work.isValid());
+    QVERIFY(writeFile(QStringLiteral("confxml"), "a file where the folder belongs"));
+    HttpTestServer server;
+    QVERIFY(server.listen());
+    server.setReply(CannedReply::make(200, "OK", Description));
+    useServer(server.address());
+
+    QWidget window;
+    BoxWatcher watcher;
+    FormatDL dlg(QStringLiteral("VANT-A"), &window);
+    QCOMPARE(watcher.boxes.size(), 1);
+    QCOMPARE(watcher.boxes.at(0).title, QStringLiteral("Error"));
+    QCOMPARE(watcher.boxes.at(0).text, QStringLiteral("Error creating file 'confxml/VANT-A.xml'."));
+    QCOMPARE(watcher.boxes.at(0).icon, QMessageBox::Critical);
+    // Over the window that asked, not over the dialog that never shows.
+    QCOMPARE(watcher.boxes.at(0).parent, &window);
+
+    ShowCounter shows;
+    dlg.installEventFilter(&shows);
+    QCOMPARE(execGuarded(dlg), int(QDialog::Rejected));
+    QCOMPARE(shows.shows, 0);
+    QTest::qWait(50);
+    QCOMPARE(server.connections(), 0);
+    QCOMPARE(readFile(QStringLiteral("confxml")), QByteArray("a file where the folder belongs"));
+}
+
+void TestFormatDL::missingFolder_createdAndAccepted()
+{
+    WorkDir work(false);
     QVERIFY(work.isValid());
     HttpTestServer server;
     QVERIFY(server.listen());
@@ -255,18 +290,10 @@ void TestFormatDL::fileNotCreatable_showsErrorAndRejectsAtOnce()
 
     BoxWatcher watcher;
     FormatDL dlg(QStringLiteral("VANT-A"));
-    QCOMPARE(watcher.boxes.size(), 1);
-    QCOMPARE(watcher.boxes.at(0).title, QStringLiteral("Error"));
-    QCOMPARE(watcher.boxes.at(0).text, QStringLiteral("Error creating file 'confxml/VANT-A.xml'."));
-    QCOMPARE(watcher.boxes.at(0).icon, QMessageBox::Critical);
-
-    ShowCounter shows;
-    dlg.installEventFilter(&shows);
-    QCOMPARE(execGuarded(dlg), int(QDialog::Rejected));
-    QCOMPARE(shows.shows, 0);
-    QTest::qWait(50);
-    QCOMPARE(server.connections(), 0);
-    QVERIFY(!QFileInfo::exists(QStringLiteral("confxml")));
+    QCOMPARE(execGuarded(dlg), int(QDialog::Accepted));
+    QCOMPARE(watcher.boxes.size(), 0);
+    QVERIFY(server.onlyRequested("GET /confxml2/VANT-A.xml HTTP/1.1"));
+    QCOMPARE(readFile(Target), Description);
 }
 
 void TestFormatDL::unsafeId_rejectsWithoutBoxOrFile()
