@@ -210,7 +210,8 @@ void TestCliFetch::fetch_missingFolder_createdThenStored()
                           server.address()},
                          work.path(), config.path());
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.out, QByteArray());
+    QVERIFY2(r.err.endsWith("http done error=0\n"), r.err.constData());
     QVERIFY(server.onlyRequested("GET /confxml2/VANT-A.xml HTTP/1.1"));
     QCOMPARE(readFile(work.path() + QLatin1String("/confxml/VANT-A.xml")), Description);
 }

@@ -1,5 +1,7 @@
 #pragma once
-// vant-conf-cli: each command lives in its own file and registers itself here.
+// vant-conf-cli: each command lives in its own file and registers itself here, with the
+// options it takes; the arguments are parsed for it before it runs.
+#include <QString>
 #include <QStringList>
 
 namespace cli {
@@ -11,11 +13,33 @@ enum ExitCode {
     ExitUsage = 64,
 };
 
+// The options a command takes.
+enum Option {
+    NoOptions = 0,
+    OptOutput = 1 << 0, // -o FILE, --output FILE
+    OptLink = 1 << 1,   // --link LINK
+    OptServer = 1 << 2, // --server HOST[:PORT]
+    // Everything after the first positional argument is positional too, so a condition may
+    // start with a minus sign.
+    OptionsBeforePositionalOnly = 1 << 8,
+};
+
+// A command's arguments, parsed. "--" ends the options.
+struct Arguments {
+    QStringList positional;
+    QString output;
+    bool hasOutput = false;
+    QString link = QStringLiteral("AUTO");
+    QString server;
+    bool hasServer = false;
+};
+
 struct Command {
     const char *name;
     const char *synopsis; // one usage line without the program name
     const char *summary;  // one line for --help
-    int (*run)(const QStringList &args); // args after the command name
+    int (*run)(const Arguments &args);
+    int options = NoOptions;
 };
 
 // Registers a command at static-initialisation time: `static cli::Registrar r({...});`

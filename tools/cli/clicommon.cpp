@@ -145,32 +145,4 @@ bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *erro
     return false;
 }
 
-bool parseArgs(const QStringList &args, bool allowOutput, ParsedArgs *out, QString *error)
-{
-    bool optionsEnded = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        if (optionsEnded || !a.startsWith(QLatin1Char('-')) || a == QLatin1String("-")) {
-            out->positional << a;
-        } else if (a == QLatin1String("--")) {
-            optionsEnded = true;
-        } else if (allowOutput && a == QLatin1String("-o")) {
-            if (i + 1 >= args.size()) {
-                *error = QStringLiteral("option -o needs a file name");
-                return false;
-            }
-            if (out->hasOutput) {
-                *error = QStringLiteral("option -o given twice");
-                return false;
-            }
-            out->output = args.at(++i);
-            out->hasOutput = true;
-        } else {
-            *error = QStringLiteral("unknown option '%1'").arg(a);
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace cli

@@ -47,13 +47,4 @@ bool loadImageFile(ConfFormat *format, const QString &path, QString *error);
 // replaced only by a complete new one.
 bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *error);
 
-// Splits a command's arguments into positional ones and the value of "-o FILE".
-// "--" ends the options. False with *error on an unknown option or a missing value.
-struct ParsedArgs {
-    QStringList positional;
-    QString output;
-    bool hasOutput = false;
-};
-bool parseArgs(const QStringList &args, bool allowOutput, ParsedArgs *out, QString *error);
-
 } // namespace cli

@@ -28,47 +28,6 @@ void onInterrupt(int)
     interrupted = 1;
 }
 
-struct Options {
-    QString link = QStringLiteral("AUTO");
-    QString output;
-    QStringList positional;
-};
-
-// Parses --link LINK, -o OUT and positional arguments; false on anything else.
-bool parseOptions(const QStringList &args, bool takesOutput, Options *options, QString *error)
-{
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args[i];
-        const auto value = [&](QString *target) {
-            if (i + 1 >= args.size()) {
-                *error = arg + QLatin1String(" needs a value");
-                return false;
-            }
-            *target = args[++i];
-            return true;
-        };
-        if (arg == QLatin1String("--link")) {
-            if (!value(&options->link))
-                return false;
-        } else if (arg.startsWith(QLatin1String("--link="))) {
-            options->link = arg.mid(7);
-        } else if (takesOutput && (arg == QLatin1String("-o") || arg == QLatin1String("--output"))) {
-            if (!value(&options->output))
-                return false;
-        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            *error = QLatin1String("unknown option ") + arg;
-            return false;
-        } else {
-            options->positional.append(arg);
-        }
-    }
-    if (options->link.isEmpty()) {
-        *error = QStringLiteral("empty link");
-        return false;
-    }
-    return true;
-}
-
 // Waits for the worker, showing its progress on standard error when it changes; Ctrl+C asks
 // it to stop, and the worker decides when it has.
 int waitFor(Device &device, bool showProgress)
@@ -123,12 +82,10 @@ std::unique_ptr<ConfFormat> loadDescription(const QString &id, QString *error)
     return std::move(description.format);
 }
 
-int runIdentify(const QStringList &args)
+int runIdentify(const cli::Arguments &options)
 {
-    Options options;
-    QString error;
-    if (!parseOptions(args, false, &options, &error) || !options.positional.isEmpty())
-        return cli::usage("identify", error);
+    if (!options.positional.isEmpty())
+        return cli::usage("identify");
     Device device(options.link);
     device.startIdentify();
     const int code = waitFor(device, false);
@@ -139,12 +96,9 @@ int runIdentify(const QStringList &args)
     return Ok;
 }
 
-int runDownload(const QStringList &args)
+int runDownload(const cli::Arguments &options)
 {
-    Options options;
     QString error;
-    if (!parseOptions(args, true, &options, &error))
-        return cli::usage("download", error);
     if (options.output.isEmpty() || !options.positional.isEmpty())
         return cli::usage("download", QStringLiteral("download needs -o OUT.xml or -o OUT.bin"));
     Device device(options.link);
@@ -170,12 +124,9 @@ int runDownload(const QStringList &args)
     return Ok;
 }
 
-int runUpload(const QStringList &args)
+int runUpload(const cli::Arguments &options)
 {
-    Options options;
     QString error;
-    if (!parseOptions(args, false, &options, &error))
-        return cli::usage("upload", error);
     if (options.positional.size() != 1)
         return cli::usage("upload", QStringLiteral("upload needs one value file"));
     const QString valuesPath = options.positional.first();
@@ -211,12 +162,8 @@ int runUpload(const QStringList &args)
     return Ok;
 }
 
-int runFirmware(const QStringList &args)
+int runFirmware(const cli::Arguments &options)
 {
-    Options options;
-    QString error;
-    if (!parseOptions(args, false, &options, &error))
-        return cli::usage("firmware", error);
     if (options.positional.size() != 1)
         return cli::usage("firmware", QStringLiteral("firmware needs one .fw file"));
     Device device(options.link);
@@ -229,14 +176,16 @@ int runFirmware(const QStringList &args)
 }
 
 const cli::Registrar identifyCommand({"identify", "identify [--link LINK]",
-                                      "read the device's hardware and software identifiers", runIdentify});
+                                      "read the device's hardware and software identifiers", runIdentify,
+                                      cli::OptLink});
 const cli::Registrar downloadCommand({"download", "download [--link LINK] -o OUT.xml|OUT.bin",
                                       "download the configuration; its description is confxml/<software id>.xml, "
                                       "fetched from the description server when missing",
-                                      runDownload});
+                                      runDownload, cli::OptLink | cli::OptOutput});
 const cli::Registrar uploadCommand({"upload", "upload [--link LINK] VALUES.xml",
-                                    "upload the values of a value file to the device", runUpload});
+                                    "upload the values of a value file to the device", runUpload,
+                                    cli::OptLink});
 const cli::Registrar firmwareCommand({"firmware", "firmware [--link LINK] FILE.fw",
-                                      "update the device's firmware", runFirmware});
+                                      "update the device's firmware", runFirmware, cli::OptLink});
 
 } // namespace

@@ -5,30 +5,15 @@
 #include "download/descriptionserver.h"
 #include "tools/cli/clicommon.h"
 
-static int runFetch(const QStringList &args)
+static int runFetch(const cli::Arguments &args)
 {
-    QString id;
-    QString server;
-    bool haveId = false;
-    bool haveServer = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        if (a == QLatin1String("--server")) {
-            if (haveServer || i + 1 >= args.size())
-                return cli::usage("fetch", QStringLiteral("--server needs one HOST[:PORT]"));
-            server = args.at(++i);
-            haveServer = true;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            return cli::usage("fetch", QStringLiteral("unknown option '%1'").arg(a));
-        } else if (!haveId) {
-            id = a;
-            haveId = true;
-        } else {
-            return cli::usage("fetch", QStringLiteral("one ID only"));
-        }
-    }
-    if (!haveId)
+    if (args.positional.isEmpty())
         return cli::usage("fetch", QStringLiteral("missing ID"));
+    if (args.positional.size() > 1)
+        return cli::usage("fetch", QStringLiteral("one ID only"));
+    const QString id = args.positional.first();
+    const QString server = args.server;
+    const bool haveServer = args.hasServer;
 
     QString host;
     quint16 port = 0;
@@ -44,4 +29,4 @@ static int runFetch(const QStringList &args)
 static cli::Registrar reg({"fetch", "fetch ID [--server HOST[:PORT]]",
                            "download the description of format ID into confxml/ID.xml (server: setting "
                            "Download/Server, default conf.vant-devices.ru)",
-                           runFetch});
+                           runFetch, cli::OptServer});

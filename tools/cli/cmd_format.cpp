@@ -8,12 +8,9 @@
 
 namespace {
 
-int runCheck(const QStringList &args)
+int runCheck(const cli::Arguments &parsed)
 {
-    cli::ParsedArgs parsed;
     QString error;
-    if (!cli::parseArgs(args, false, &parsed, &error))
-        return cli::usage("check", error);
     if (parsed.positional.size() != 1)
         return cli::usage("check");
     cli::Description description;
@@ -38,12 +35,9 @@ int runCheck(const QStringList &args)
     return cli::ExitOk;
 }
 
-int runShow(const QStringList &args)
+int runShow(const cli::Arguments &parsed)
 {
-    cli::ParsedArgs parsed;
     QString error;
-    if (!cli::parseArgs(args, false, &parsed, &error))
-        return cli::usage("show", error);
     if (parsed.positional.isEmpty() || parsed.positional.size() > 2)
         return cli::usage("show");
     cli::Description description;
@@ -60,12 +54,9 @@ int runShow(const QStringList &args)
     return cli::ExitOk;
 }
 
-int runPack(const QStringList &args)
+int runPack(const cli::Arguments &parsed)
 {
-    cli::ParsedArgs parsed;
     QString error;
-    if (!cli::parseArgs(args, true, &parsed, &error))
-        return cli::usage("pack", error);
     if (parsed.positional.size() != 2 || !parsed.hasOutput)
         return cli::usage("pack");
     cli::Description description;
@@ -81,12 +72,9 @@ int runPack(const QStringList &args)
     return cli::ExitOk;
 }
 
-int runUnpack(const QStringList &args)
+int runUnpack(const cli::Arguments &parsed)
 {
-    cli::ParsedArgs parsed;
     QString error;
-    if (!cli::parseArgs(args, true, &parsed, &error))
-        return cli::usage("unpack", error);
     if (parsed.positional.size() != 2 || !parsed.hasOutput)
         return cli::usage("unpack");
     cli::Description description;
@@ -107,8 +95,9 @@ const cli::Registrar checkCommand({"check", "check DESCRIPTION",
 const cli::Registrar showCommand({"show", "show DESCRIPTION [VALUES.xml | IMAGE.bin]",
                                   "list every variable in name order with the text of its value", runShow});
 const cli::Registrar packCommand({"pack", "pack DESCRIPTION VALUES.xml -o IMAGE.bin",
-                                  "pack a value file into a configuration image", runPack});
+                                  "pack a value file into a configuration image", runPack, cli::OptOutput});
 const cli::Registrar unpackCommand({"unpack", "unpack DESCRIPTION IMAGE.bin -o VALUES.xml",
-                                    "unpack a configuration image into a value file", runUnpack});
+                                    "unpack a configuration image into a value file", runUnpack,
+                                    cli::OptOutput});
 
 } // namespace

@@ -26,8 +26,8 @@ TreeCounts countRows(const QMyTreeWidgetItem *top)
 
 namespace {
 
-// Every argument is positional; a first "--" is dropped so that a condition may start
-// with "-".
+// After the description every argument is positional; a first "--" among them is dropped
+// too, so that a condition may start with "-" wherever the "--" was put.
 QStringList positionalArgs(const QStringList &args)
 {
     QStringList positional = args;
@@ -37,9 +37,9 @@ QStringList positionalArgs(const QStringList &args)
     return positional;
 }
 
-int runEval(const QStringList &args)
+int runEval(const cli::Arguments &args)
 {
-    const QStringList positional = positionalArgs(args);
+    const QStringList positional = positionalArgs(args.positional);
     if (positional.size() < 2 || positional.size() > 3)
         return cli::usage("eval");
     QString error;
@@ -76,12 +76,9 @@ void printRows(QTextStream &out, const ConfFormat *format, const QMyTreeWidgetIt
         printRows(out, format, static_cast<const QMyTreeWidgetItem *>(row->child(i)), level + 1);
 }
 
-int runTree(const QStringList &args)
+int runTree(const cli::Arguments &parsed)
 {
-    cli::ParsedArgs parsed;
     QString error;
-    if (!cli::parseArgs(args, false, &parsed, &error))
-        return cli::usage("tree", error);
     if (parsed.positional.isEmpty() || parsed.positional.size() > 2)
         return cli::usage("tree");
     cli::Description description;
@@ -97,7 +94,8 @@ int runTree(const QStringList &args)
 }
 
 const cli::Registrar evalCommand({"eval", "eval DESCRIPTION [VALUES.xml | IMAGE.bin] CONDITION",
-                                  "evaluate a condition over the values; prints true or false", runEval});
+                                  "evaluate a condition over the values; prints true or false", runEval,
+                                  cli::OptionsBeforePositionalOnly});
 const cli::Registrar treeCommand({"tree", "tree DESCRIPTION [VALUES.xml | IMAGE.bin]",
                                   "print the presentation tree with values and the state of each row's conditions",
                                   runTree});

@@ -3,6 +3,8 @@
 #include "format/appidentity.h"
 #include "format/diag.h"
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
 #include <vector>
@@ -40,15 +42,115 @@ int usage(const char *commandName, const QString &text)
 
 } // namespace cli
 
-static void printHelp(QTextStream &out)
+namespace {
+
+struct CommandOption {
+    cli::Option flag;
+    QCommandLineOption option;
+};
+
+QList<CommandOption> optionsOf(const cli::Command &command)
+{
+    const QList<CommandOption> all{
+        {cli::OptOutput, QCommandLineOption({"o", "output"}, QStringLiteral("write the result to FILE"),
+                                            QStringLiteral("FILE"))},
+        {cli::OptLink, QCommandLineOption(QStringLiteral("link"),
+                                          QStringLiteral("AUTO (default), HID, a port name or a device path"),
+                                          QStringLiteral("LINK"))},
+        {cli::OptServer, QCommandLineOption(QStringLiteral("server"),
+                                            QStringLiteral("the description server instead of the configured one"),
+                                            QStringLiteral("HOST[:PORT]"))},
+    };
+    QList<CommandOption> taken;
+    for (const CommandOption &o : all) {
+        if (command.options & o.flag)
+            taken.append(o);
+    }
+    return taken;
+}
+
+void printCommandHelp(const cli::Command &command)
+{
+    QTextStream out(stdout);
+    out << "usage: vant-conf-cli " << command.synopsis << "\n" << command.summary << "\n";
+    const QList<CommandOption> options = optionsOf(command);
+    if (!options.isEmpty())
+        out << "\nOptions:\n";
+    for (const CommandOption &o : options) {
+        QStringList names;
+        for (const QString &name : o.option.names())
+            names << (name.size() == 1 ? QLatin1String("-") : QLatin1String("--")) + name;
+        out << "  " << names.join(QLatin1String(", ")) << ' ' << o.option.valueName() << "\n      "
+            << o.option.description() << "\n";
+    }
+    out.flush();
+}
+
+// Parses a command's arguments with its options. True when the command is to run; otherwise
+// *status is the exit status of a usage error or of the help that was asked for.
+bool parseArguments(const cli::Command &command, const QStringList &args, cli::Arguments *parsed, int *status)
+{
+    *status = cli::ExitUsage;
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    if (command.options & cli::OptionsBeforePositionalOnly)
+        parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    const QCommandLineOption help(QStringLiteral("help"));
+    parser.addOption(help);
+    const QList<CommandOption> options = optionsOf(command);
+    for (const CommandOption &o : options)
+        parser.addOption(o.option);
+
+    // The parser wants the program's name first.
+    if (!parser.parse(QStringList{QStringLiteral("vant-conf-cli")} + args)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        cli::usage(command.name, unknown.isEmpty() ? parser.errorText()
+                                                          : QStringLiteral("unknown option '%1'").arg(unknown.first()));
+        return false;
+    }
+    if (parser.isSet(help)) {
+        printCommandHelp(command);
+        *status = cli::ExitOk;
+        return false;
+    }
+    for (const CommandOption &o : options) {
+        const QStringList values = parser.values(o.option);
+        if (values.size() > 1) {
+            cli::usage(command.name, QStringLiteral("option --%1 given twice").arg(o.option.names().last()));
+            return false;
+        }
+        if (values.isEmpty())
+            continue;
+        if (o.flag == cli::OptOutput) {
+            parsed->output = values.first();
+            parsed->hasOutput = true;
+        } else if (o.flag == cli::OptLink) {
+            parsed->link = values.first();
+            if (parsed->link.isEmpty()) {
+                cli::usage(command.name, QStringLiteral("empty link"));
+                return false;
+            }
+        } else if (o.flag == cli::OptServer) {
+            parsed->server = values.first();
+            parsed->hasServer = true;
+        }
+    }
+    parsed->positional = parser.positionalArguments();
+    return true;
+}
+
+void printHelp(QTextStream &out)
 {
     out << "usage: vant-conf-cli COMMAND [ARGS...]\n\n"
            "Configurator for VANT field devices, without a window.\n\nCommands:\n";
     for (const cli::Command &c : cli::registry())
         out << "  " << c.synopsis << "\n      " << c.summary << "\n";
-    out << "\nExit status: 0 success, 1 the operation failed, 64 usage error;\n"
+    out << "\n'vant-conf-cli COMMAND --help' describes one command and its options.\n"
+           "\nExit status: 0 success, 1 the operation failed, 64 usage error;\n"
            "device commands exit with the device result code (7: no description or bad image).\n";
 }
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -77,11 +179,11 @@ int main(int argc, char **argv)
     }
     for (const cli::Command &c : cli::registry()) {
         if (name == QLatin1String(c.name)) {
-            if (args.contains(QLatin1String("--help"))) {
-                QTextStream(stdout) << "usage: vant-conf-cli " << c.synopsis << "\n" << c.summary << Qt::endl;
-                return cli::ExitOk;
-            }
-            return c.run(args);
+            cli::Arguments parsed;
+            int status = cli::ExitOk;
+            if (!parseArguments(c, args, &parsed, &status))
+                return status;
+            return c.run(parsed);
         }
     }
     QTextStream(stderr) << "vant-conf-cli: unknown command '" << name << "'" << Qt::endl;
