@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 FormatDL::FormatDL(const QString &id, QWidget *parent)
     : QDialog(parent)
@@ -16,18 +17,25 @@ FormatDL::FormatDL(const QString &id, QWidget *parent)
 
     label = new QLabel(this);
     label->setObjectName(QStringLiteral("label"));
-    label->setGeometry(10, 10, 181, 16);
     label->setText(tr("Downloading..."));
 
     progress = new QProgressBar(this);
     progress->setObjectName(QStringLiteral("progress"));
-    progress->setGeometry(10, 30, 181, 23);
     progress->setValue(0);
 
     buttonCancel = new QPushButton(this);
     buttonCancel->setObjectName(QStringLiteral("buttonCancel"));
-    buttonCancel->setGeometry(110, 60, 75, 23);
     buttonCancel->setText(tr("Cancel"));
+
+    // The label and the bar above, Cancel at the right below them; a layout rather than fixed
+    // places, so the Russian texts and large fonts fit.
+    auto *column = new QVBoxLayout(this);
+    column->addWidget(label);
+    column->addWidget(progress);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(buttonCancel);
+    column->addLayout(buttons);
 
     fetch = new FormatFetch(id, this);
     if (!fetch->start()) {
