@@ -1,7 +1,6 @@
 // libFuzzer target: arbitrary bytes as a description's Format element, and the same
 // bytes as an image for every format that builds.
-#include "format/confformat.h"
-#include "format/diag.h"
+#include "fuzz/fuzz_common.h"
 
 #include <QByteArray>
 #include <QDomDocument>
@@ -10,8 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const DiagSink quiet = setDiagSink([](DiagStream, const QByteArray &) {});
-    (void)quiet;
+    quietDiagnostics();
 
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
     QDomDocument doc;
@@ -30,9 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         conf->varText(&entry.second);
     // Whatever the values are now, their image has the announced size and unpacks.
     const QByteArray image = conf->pack();
-    if (image.size() != conf->imageSize())
-        __builtin_trap();
-    if (!conf->unpack(reinterpret_cast<const uchar *>(image.constData()), int(image.size())))
-        __builtin_trap();
+    FUZZ_CHECK(image.size() == conf->imageSize());
+    FUZZ_CHECK(conf->unpack(reinterpret_cast<const uchar *>(image.constData()), int(image.size())));
     return 0;
 }
