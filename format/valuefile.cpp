@@ -7,6 +7,10 @@
 #include <QDomElement>
 #include <QDomImplementation>
 
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
 namespace {
 
 const QString RootTag = QStringLiteral("Configuration");
@@ -14,6 +18,41 @@ const QString VarTag = QStringLiteral("Var");
 const QString NameAttr = QStringLiteral("name");
 const QString ValueAttr = QStringLiteral("value");
 const QString IdAttr = QStringLiteral("id");
+
+// The reader of value files (setValue below) and of the files written before this
+// one must keep reading as they always have, so the writer checks each text against
+// that very reading.
+float readFloat(const QString &text, bool *ok)
+{
+    return text.toFloat(ok);
+}
+
+bool sameBits(float a, float b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The shortest decimal text that the reader turns back into the same bits, so that
+// unpacking an image into a value file and packing it again gives the same bytes.
+QString floatText(float f)
+{
+    // The reader knows one spelling of NaN, and it gives the quiet NaN; a sign or a
+    // payload cannot be carried by a text that older readers still understand.
+    if (std::isnan(f))
+        return QStringLiteral("nan");
+    char buffer[64];
+    const std::to_chars_result shortest = std::to_chars(buffer, buffer + sizeof buffer, f);
+    QString text = QString::fromLatin1(buffer, int(shortest.ptr - buffer));
+    bool ok = false;
+    if (sameBits(readFloat(text, &ok), f) && ok)
+        return text;
+    // The reader goes through double and refuses anything past the largest float, so
+    // the shortest float text of a value at the very top of the range (3.4028235e+38)
+    // reads as out of range. The shortest text of the exact double reads back exactly.
+    const std::to_chars_result exact = std::to_chars(buffer, buffer + sizeof buffer, double(f));
+    text = QString::fromLatin1(buffer, int(exact.ptr - buffer));
+    return text;
+}
 
 QString valueText(const ConfVar &var)
 {
@@ -24,7 +63,7 @@ QString valueText(const ConfVar &var)
         // An address is the little-endian int32 of its four bytes, which is the value itself.
         return QString::number(var.value);
     case KindFloat:
-        return QString::number(double(var.floatValue), 'g', 6);
+        return floatText(var.floatValue);
     case KindString:
         return var.text;
     case KindFile:
@@ -47,7 +86,7 @@ void setValue(ConfVar &var, const QString &text)
         break;
     }
     case KindFloat: {
-        const float f = text.toFloat(&ok);
+        const float f = readFloat(text, &ok);
         var.floatValue = ok ? f : 0.0f;
         break;
     }

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <limits>
 
 class TestValueFile : public QObject
 {
@@ -11,6 +12,11 @@ private slots:
     void save_valueTexts_data();
     void save_valueTexts();
     void saveLoad_restoresEveryValue();
+    void unpackSavePack_floatBitsKept_data();
+    void unpackSavePack_floatBitsKept();
+    void unpackSavePack_floatSweep_bytesKept();
+    void load_sixDigitTexts_readAsBefore_data();
+    void load_sixDigitTexts_readAsBefore();
     void load_values_data();
     void load_values();
     void load_refused_data();
@@ -71,9 +77,16 @@ void TestValueFile::save_valueTexts_data()
     QTest::newRow("select stores index") << "<byte name='v' select='a|b'/>" << QVariant(1) << "1";
     QTest::newRow("hhmm minutes") << "<hhmm name='v'/>" << QVariant(605) << "605";
     QTest::newRow("ip 192.168.0.1") << "<ip name='v'/>" << QVariant(16820416) << "16820416";
-    QTest::newRow("float pi to six digits") << "<float name='v'/>" << QVariant(3.14159265f) << "3.14159";
-    QTest::newRow("float exponent form") << "<float name='v'/>" << QVariant(1234567.0f) << "1.23457e+06";
+    QTest::newRow("float pi: every digit the float holds") << "<float name='v'/>" << QVariant(3.14159265f)
+                                                           << "3.1415927";
+    QTest::newRow("float typed 3.14159 stays so") << "<float name='v'/>" << QVariant(3.14159f) << "3.14159";
+    QTest::newRow("float seven digits kept") << "<float name='v'/>" << QVariant(1234567.0f) << "1234567";
+    QTest::newRow("float 0.1 not its binary expansion") << "<float name='v'/>" << QVariant(0.1f) << "0.1";
     QTest::newRow("float small exponent") << "<float name='v'/>" << QVariant(0.00001f) << "1e-05";
+    QTest::newRow("float large exponent") << "<float name='v'/>" << QVariant(1e20f) << "1e+20";
+    QTest::newRow("float negative zero keeps its sign") << "<float name='v'/>" << QVariant(-0.0f) << "-0";
+    QTest::newRow("float largest: exact, as the reader refuses 3.4028235e+38")
+        << "<float name='v'/>" << QVariant(std::numeric_limits<float>::max()) << "3.4028234663852886e+38";
     QTest::newRow("float trailing zeros dropped") << "<float name='v'/>" << QVariant(2.5f) << "2.5";
     QTest::newRow("float negative") << "<float name='v'/>" << QVariant(-100.0f) << "-100";
     QTest::newRow("file base64") << "<file name='v' size='10'/>" << QVariant(QByteArray("\x00\xff\x10z", 4))
@@ -127,11 +140,123 @@ void TestValueFile::saveLoad_restoresEveryValue()
     DiagCapture diag;
     QVERIFY(g->loadValues(path));
     QCOMPARE(diag.err, QByteArray());
-    // Six significant digits: 1234567 comes back as 1234570.
-    QCOMPARE(varNamed(g.get(), "g")->floatValue, 1234570.0f);
-    varNamed(g.get(), "g")->floatValue = 1234567.0f;
+    QCOMPARE(varNamed(g.get(), "g")->floatValue, 1234567.0f);
     QCOMPARE(g->pack(), f->pack());
     QCOMPARE(varNamed(g.get(), "h")->text, QStringLiteral("a\tж\n"));
+}
+
+static QByteArray floatImage(const QList<quint32> &bits)
+{
+    QByteArray data;
+    for (const quint32 b : bits) {
+        for (int i = 0; i < 4; ++i)
+            data.append(char(b >> (8 * i)));
+    }
+    return imageOf(data);
+}
+
+// Unpacks the image, writes the values to a file, reads them into a fresh format and
+// packs that: what a user does with "unpack" followed by "pack".
+static QByteArray throughValueFile(const QString &formatXml, const QByteArray &image, const QString &path)
+{
+    auto f = formatFromXml(formatXml);
+    auto g = formatFromXml(formatXml);
+    if (!f || !g || !f->unpack(reinterpret_cast<const uchar *>(image.constData()), int(image.size()))
+        || !f->saveValues(path) || !g->loadValues(path))
+        return QByteArray("<failed>");
+    return g->pack();
+}
+
+void TestValueFile::unpackSavePack_floatBitsKept_data()
+{
+    QTest::addColumn<quint32>("bits");
+    QTest::newRow("zero") << 0x00000000u;
+    QTest::newRow("negative zero") << 0x80000000u;
+    QTest::newRow("smallest denormal") << 0x00000001u;
+    QTest::newRow("largest denormal") << 0x007FFFFFu;
+    QTest::newRow("negative denormal") << 0x80000123u;
+    QTest::newRow("smallest normal") << 0x00800000u;
+    QTest::newRow("largest") << 0x7F7FFFFFu;
+    QTest::newRow("most negative") << 0xFF7FFFFFu;
+    QTest::newRow("one below largest") << 0x7F7FFFFEu;
+    QTest::newRow("infinity") << 0x7F800000u;
+    QTest::newRow("negative infinity") << 0xFF800000u;
+    QTest::newRow("quiet NaN") << 0x7FC00000u;
+    QTest::newRow("1234567") << 0x4996B438u;
+    QTest::newRow("0.1") << 0x3DCCCCCDu;
+    QTest::newRow("16777215, last odd integer") << 0x4B7FFFFFu;
+    QTest::newRow("needs nine digits: 1 + 2^-23") << 0x3F800001u;
+}
+
+void TestValueFile::unpackSavePack_floatBitsKept()
+{
+    QFETCH(quint32, bits);
+    const QByteArray image = floatImage({bits});
+    QTemporaryDir dir;
+    DiagCapture diag;
+    QCOMPARE(throughValueFile("<Format><float name='v'/></Format>", image, dir.filePath("v.xml")).toHex(' '),
+             image.toHex(' '));
+    QCOMPARE(diag.err, QByteArray());
+}
+
+void TestValueFile::unpackSavePack_floatSweep_bytesKept()
+{
+    // Bit patterns spread over the whole range, every sign and exponent among them;
+    // NaNs other than the quiet one have no text the reader turns back into them.
+    const quint32 stride = 131071; // a prime, so the low bits vary too
+    QList<quint32> bits;
+    for (quint64 b = 7; b <= 0xFFFFFFFFu; b += stride) {
+        const quint32 v = quint32(b);
+        if ((v & 0x7F800000u) == 0x7F800000u && (v & 0x007FFFFFu) != 0)
+            continue;
+        bits.append(v);
+    }
+    QTemporaryDir dir;
+    // 4000 floats per image; an array holds at most 100 elements.
+    constexpr int PerImage = 4000;
+    const QString formatXml = QStringLiteral("<Format><struct name='s[100]'><float name='v[40]'/></struct></Format>");
+    for (qsizetype at = 0; at < bits.size(); at += PerImage) {
+        QList<quint32> chunk = bits.mid(at, PerImage);
+        while (chunk.size() < PerImage)
+            chunk.append(0);
+        const QByteArray image = floatImage(chunk);
+        const QByteArray back = throughValueFile(formatXml, image, dir.filePath("v.xml"));
+        if (back != image) {
+            for (int i = 0; i < PerImage && back.size() == image.size(); ++i) {
+                if (back.mid(2 + 4 * i, 4) != image.mid(2 + 4 * i, 4))
+                    QFAIL(qPrintable(QStringLiteral("bits %1 came back as %2")
+                                         .arg(QString::fromLatin1(image.mid(2 + 4 * i, 4).toHex()),
+                                              QString::fromLatin1(back.mid(2 + 4 * i, 4).toHex()))));
+            }
+            QFAIL("the value file did not load");
+        }
+    }
+}
+
+void TestValueFile::load_sixDigitTexts_readAsBefore_data()
+{
+    // Files written before held six significant digits; they read as they always did.
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<quint32>("bits");
+    QTest::newRow("1.23457e+06") << "1.23457e+06" << 0x4996B450u;
+    QTest::newRow("3.14159") << "3.14159" << 0x40490FD0u;
+    QTest::newRow("3.40282e+38") << "3.40282e+38" << 0x7F7FFFEEu;
+    QTest::newRow("1.4013e-45") << "1.4013e-45" << 0x00000001u;
+    QTest::newRow("0 for negative zero") << "0" << 0x00000000u;
+    QTest::newRow("nan") << "nan" << 0x7FC00000u;
+    QTest::newRow("-inf") << "-inf" << 0xFF800000u;
+}
+
+void TestValueFile::load_sixDigitTexts_readAsBefore()
+{
+    QFETCH(QString, text);
+    QFETCH(quint32, bits);
+    auto f = formatFromXml("<Format><float name='v'/></Format>");
+    QTemporaryDir dir;
+    QVERIFY(writeFile(dir.filePath("v.xml"), "<Configuration id='test'><Var name='v' value='" + text.toUtf8()
+                                                  + "'/></Configuration>"));
+    QVERIFY(f->loadValues(dir.filePath("v.xml")));
+    QCOMPARE(f->pack().toHex(' '), floatImage({bits}).toHex(' '));
 }
 
 void TestValueFile::load_values_data()
