@@ -7,8 +7,12 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QRandomGenerator>
 #include <QUrl>
 #include <climits>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -43,8 +47,7 @@ FormatFetch::~FormatFetch()
     reply_ = nullptr;
     disconnect(reply, nullptr, this, nullptr);
     reply->abort();
-    file_.close();
-    file_.remove();
+    dropTemporary();
 }
 
 bool FormatFetch::setServer(const QString &hostAndPort)
@@ -98,9 +101,7 @@ bool FormatFetch::start()
         return false;
     }
 
-    // Unbuffered, so that a full disk shows up at the write that hit it.
-    file_.setFileName(fileName());
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    if (!openTemporary()) {
         setFailure(Failure::CannotCreateFile,
                    QStringLiteral("cannot create '%1': %2").arg(fileName(), file_.errorString()));
         return false;
@@ -128,6 +129,49 @@ bool FormatFetch::start()
     connect(reply_, &QNetworkReply::downloadProgress, this, &FormatFetch::onDownloadProgress);
     connect(reply_, &QNetworkReply::finished, this, &FormatFetch::onFinished);
     return true;
+}
+
+// The body is collected under a name of its own in the same folder, so that the old
+// description, hand-edited or simply older, survives a 404, a stall or Cancel, and the
+// finished file can be renamed into place in one step. A fresh name is created rather
+// than an existing one opened, so a leftover file or a link in its place is never
+// written through.
+bool FormatFetch::openTemporary()
+{
+    constexpr int Attempts = 16;
+    for (int i = 0; i < Attempts; ++i) {
+        const QString name = fileName() + QStringLiteral(".part-%1")
+                                              .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+        file_.setFileName(name);
+        // Unbuffered, so that a full disk shows up at the write that hit it.
+        if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            return true;
+        if (!file_.exists())
+            return false; // a folder we may not write, or no room
+    }
+    return false;
+}
+
+bool FormatFetch::replaceDescription()
+{
+    // An edited description keeps the permissions its owner gave it.
+    const QFileDevice::Permissions previous = QFile::permissions(fileName());
+    if (previous != QFileDevice::Permissions())
+        file_.setPermissions(previous);
+    // rename() replaces the old file in one step; QFile::rename refuses to.
+    if (std::rename(QFile::encodeName(file_.fileName()).constData(), QFile::encodeName(fileName()).constData()) == 0)
+        return true;
+    const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+    setFailure(Failure::WriteFailed, QStringLiteral("cannot replace '%1': %2").arg(fileName(), reason));
+    return false;
+}
+
+void FormatFetch::dropTemporary()
+{
+    file_.close();
+    if (!file_.fileName().isEmpty())
+        QFile::remove(file_.fileName());
+    file_.setFileName(QString());
 }
 
 void FormatFetch::reportStatus()
@@ -260,9 +304,17 @@ void FormatFetch::conclude(bool transportError)
         transportError = true;
     }
     file_.close();
+    if (failure_ == Failure::None && file_.error() != QFileDevice::NoError) {
+        setFailure(Failure::WriteFailed, QStringLiteral("writing '%1' failed: %2").arg(fileName(), file_.errorString()));
+        transportError = true;
+    }
+    if (failure_ == Failure::None && !replaceDescription())
+        transportError = true;
     diagOut("http done error=%d\n", transportError ? 1 : 0);
     const bool ok = failure_ == Failure::None;
-    if (!ok)
-        file_.remove();
+    if (ok)
+        file_.setFileName(QString());
+    else
+        dropTemporary();
     emit finished(ok);
 }

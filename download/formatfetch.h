@@ -8,8 +8,10 @@ class QNetworkReply;
 
 // Fetches the description of one format id from the description server into
 // "confxml/" + id + ".xml" (relative to the working directory; the folder must
-// exist). The body goes to the file as it arrives; the file is kept only for
-// status 200 with a complete, error-free transfer, and removed otherwise.
+// exist). The body goes to a temporary file beside it as it arrives, and replaces
+// the description only for status 200 with a complete, error-free transfer; any
+// failure leaves a description that was there before exactly as it was, and no
+// temporary file.
 // Redirects are not followed. Runs on the thread that owns it, inside its event
 // loop. Prints the developer lines "http status %d", "http dataReadProgress(%d, %d)"
 // and "http done error=%d" and emits the matching signals.
@@ -40,7 +42,7 @@ public:
 
     // The server is descriptionServer() until setServer() says otherwise.
     explicit FormatFetch(const QString &id, QObject *parent = nullptr);
-    // A running transfer is aborted and its partial file removed; no signal follows.
+    // A running transfer is aborted and its temporary file removed; no signal follows.
     ~FormatFetch() override;
 
     // "host" or "host:port"; false (and nothing changed) when it does not parse.
@@ -54,7 +56,7 @@ public:
     // "confxml/" + id + ".xml"
     QString fileName() const;
 
-    // Opens the file (truncating it) and sends the request. Returns false when
+    // Creates the temporary file and sends the request. Returns false when
     // nothing could be sent: failure() is BadId, BadServer or CannotCreateFile,
     // and no signal follows. Otherwise finished() follows exactly once (abort()
     // emits it as well), unless the object is destroyed first.
@@ -67,7 +69,7 @@ public:
     QString errorText() const { return errorText_; }
 
 public slots:
-    // Stops the transfer, closes and removes the file, and emits finished(false)
+    // Stops the transfer, removes the temporary file, and emits finished(false)
     // before returning. Does nothing when no transfer runs.
     void abort();
 
@@ -75,7 +77,7 @@ signals:
     void responseHeaderReceived(int status);
     // total is 0 when the server announced no length.
     void dataReadProgress(int done, int total);
-    // ok: the file holds the complete body of a 200 response.
+    // ok: the description file now holds the complete body of a 200 response.
     void finished(bool ok);
 
 private:
@@ -88,6 +90,9 @@ private:
     void stopWith(Failure failure, const QString &text);
     void conclude(bool transportError);
     void setFailure(Failure failure, const QString &text);
+    bool openTemporary();
+    bool replaceDescription();
+    void dropTemporary();
 
     QString id_;
     QString host_;
@@ -99,7 +104,7 @@ private:
 
     QNetworkAccessManager *manager_ = nullptr;
     QNetworkReply *reply_ = nullptr;
-    QFile file_;
+    QFile file_; // the temporary file beside the description
     qint64 received_ = 0;
     int status_ = 0;
     bool statusReported_ = false;

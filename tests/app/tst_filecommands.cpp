@@ -16,9 +16,6 @@
 #include <QSettings>
 #include <QTreeWidgetItem>
 
-#include <csignal>
-#include <sys/resource.h>
-
 Q_DECLARE_METATYPE(CannedReply)
 
 namespace {
@@ -47,31 +44,6 @@ struct FileDialogSeen {
     QStringList filters;
     QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
     QWidget *parent = nullptr;
-};
-
-// Keeps the process from being killed when a write passes the file size limit; the write
-// fails with an error instead.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous);
-        rlimit limit = previous;
-        limit.rlim_cur = bytes;
-        ok = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &previous);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-    bool ok = false;
-
-private:
-    rlimit previous{};
-    void (*previousHandler)(int) = nullptr;
 };
 
 } // namespace

@@ -66,8 +66,8 @@ class TestCliFetch : public QObject
 {
     Q_OBJECT
 private slots:
-    void fetch_storesOrRemoves_data();
-    void fetch_storesOrRemoves();
+    void fetch_storesOrKeepsOldFile_data();
+    void fetch_storesOrKeepsOldFile();
     void fetch_badArguments_usage_data();
     void fetch_badArguments_usage();
     void fetch_unsafeId_touchesNothing();
@@ -75,7 +75,7 @@ private slots:
     void fetch_usesServerSetting();
 };
 
-void TestCliFetch::fetch_storesOrRemoves_data()
+void TestCliFetch::fetch_storesOrKeepsOldFile_data()
 {
     QTest::addColumn<QString>("id");
     QTest::addColumn<CannedReply>("reply");
@@ -96,7 +96,7 @@ void TestCliFetch::fetch_storesOrRemoves_data()
         << QString::fromUtf8("VANT \xD0\x9F\xD0\xA3") << CannedReply::make(200, "OK", Description) << 0
         << QByteArray("GET /confxml2/VANT%20%D0%9F%D0%A3.xml HTTP/1.1") << QByteArray("http status 200\n")
         << QByteArray("http done error=0\n");
-    QTest::newRow("404 removes the old copy")
+    QTest::newRow("404 keeps the old copy")
         << QStringLiteral("VANT-A") << CannedReply::make(404, "Not Found", "no such file") << 1
         << QByteArray("GET /confxml2/VANT-A.xml HTTP/1.1") << QByteArray("http status 404\n")
         << QByteArray("http done error=0\n");
@@ -107,7 +107,7 @@ void TestCliFetch::fetch_storesOrRemoves_data()
         << QByteArray("http done error=0\n");
 }
 
-void TestCliFetch::fetch_storesOrRemoves()
+void TestCliFetch::fetch_storesOrKeepsOldFile()
 {
     QFETCH(QString, id);
     QFETCH(CannedReply, reply);
@@ -135,7 +135,9 @@ void TestCliFetch::fetch_storesOrRemoves()
         QCOMPARE(readFile(target), Description);
         QCOMPARE(r.err, QByteArray());
     } else {
-        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(QDir(work.path() + QLatin1String("/confxml")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QFileInfo(target).fileName()});
+        QCOMPARE(readFile(target), OldContent);
         QVERIFY2(r.err.startsWith("vant-conf-cli: ") && r.err.count('\n') == 1, r.err.constData());
         QVERIFY2(r.err.contains("HTTP status " + outStart.mid(12, 3)), r.err.constData());
     }

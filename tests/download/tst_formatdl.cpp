@@ -88,9 +88,9 @@ private slots:
     void form_isLaidOutAsDesigned();
     void answer_decidesResultAndFile_data();
     void answer_decidesResultAndFile();
-    void closing_cancelsTransferAndRemovesFile_data();
-    void closing_cancelsTransferAndRemovesFile();
-    void destroyWhileRunning_removesFile();
+    void closing_cancelsTransferAndKeepsOldFile_data();
+    void closing_cancelsTransferAndKeepsOldFile();
+    void destroyWhileRunning_keepsOldFile();
     void fileNotCreatable_showsErrorAndRejectsAtOnce();
     void unsafeId_rejectsWithoutBoxOrFile();
 };
@@ -165,15 +165,14 @@ void TestFormatDL::answer_decidesResultAndFile()
     QCOMPARE(execGuarded(dlg), result);
 
     QVERIFY2(server.onlyRequested("GET /confxml2/VANT-A.xml HTTP/1.1"), server.requestLines().join('|').constData());
-    QCOMPARE(QFileInfo::exists(Target), result == QDialog::Accepted);
-    if (result == QDialog::Accepted)
-        QCOMPARE(readFile(Target), reply.pieces.value(0));
+    QCOMPARE(readFile(Target), result == QDialog::Accepted ? reply.pieces.value(0) : QByteArray("old"));
+    QCOMPARE(entriesOf(QStringLiteral("confxml")), QStringList{QStringLiteral("VANT-A.xml")});
     if (bar >= 0)
         QCOMPARE(dlg.findChild<QProgressBar *>(QStringLiteral("progress"))->value(), bar);
     QVERIFY(diag.out.endsWith("http done error=0\n"));
 }
 
-void TestFormatDL::closing_cancelsTransferAndRemovesFile_data()
+void TestFormatDL::closing_cancelsTransferAndKeepsOldFile_data()
 {
     QTest::addColumn<QString>("how");
     QTest::newRow("cancel button") << QStringLiteral("cancel");
@@ -181,12 +180,13 @@ void TestFormatDL::closing_cancelsTransferAndRemovesFile_data()
     QTest::newRow("window close control") << QStringLiteral("close");
 }
 
-void TestFormatDL::closing_cancelsTransferAndRemovesFile()
+void TestFormatDL::closing_cancelsTransferAndKeepsOldFile()
 {
     QFETCH(QString, how);
 
     WorkDir work;
     QVERIFY(work.isValid());
+    QVERIFY(writeFile(Target, "old"));
     HttpTestServer server;
     QVERIFY(server.listen());
     CannedReply slow = CannedReply::make(200, "OK", QByteArray(), false);
@@ -202,7 +202,7 @@ void TestFormatDL::closing_cancelsTransferAndRemovesFile()
     // Acts once the first part of the body is on disk.
     QTimer poll;
     connect(&poll, &QTimer::timeout, &dlg, [&] {
-        if (QFileInfo(Target).size() == 0 || !dlg.isVisible())
+        if (!partOnDisk(QStringLiteral("VANT-A")) || !dlg.isVisible())
             return;
         poll.stop();
         partialSeen = true;
@@ -217,16 +217,18 @@ void TestFormatDL::closing_cancelsTransferAndRemovesFile()
 
     QCOMPARE(execGuarded(dlg), int(QDialog::Rejected));
     QVERIFY(partialSeen);
-    QVERIFY(!QFileInfo::exists(Target));
+    QCOMPARE(readFile(Target), QByteArray("old"));
+    QCOMPARE(entriesOf(QStringLiteral("confxml")), QStringList{QStringLiteral("VANT-A.xml")});
     QVERIFY(diag.out.endsWith("http done error=1\n"));
     QVERIFY(dropped.count() > 0 || dropped.wait(HangGuardMs));
     QCOMPARE(server.piecesSent(), 1);
 }
 
-void TestFormatDL::destroyWhileRunning_removesFile()
+void TestFormatDL::destroyWhileRunning_keepsOldFile()
 {
     WorkDir work;
     QVERIFY(work.isValid());
+    QVERIFY(writeFile(Target, "old"));
     HttpTestServer server;
     QVERIFY(server.listen());
     CannedReply slow = CannedReply::make(200, "OK", QByteArray(), false);
@@ -238,9 +240,10 @@ void TestFormatDL::destroyWhileRunning_removesFile()
 
     {
         FormatDL dlg(QStringLiteral("VANT-A"));
-        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(Target).size() > 0, HangGuardMs);
+        QTRY_VERIFY_WITH_TIMEOUT(partOnDisk(QStringLiteral("VANT-A")), HangGuardMs);
     }
-    QVERIFY(!QFileInfo::exists(Target));
+    QCOMPARE(readFile(Target), QByteArray("old"));
+    QCOMPARE(entriesOf(QStringLiteral("confxml")), QStringList{QStringLiteral("VANT-A.xml")});
     QVERIFY(dropped.count() > 0 || dropped.wait(HangGuardMs));
 }
 

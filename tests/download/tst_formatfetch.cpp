@@ -36,16 +36,17 @@ private slots:
     void requestLine_percentEncodesId();
     void progress_reportsZeroTotalWithoutLength_data();
     void progress_reportsZeroTotalWithoutLength();
-    void abort_midBody_removesPartialFile();
-    void body_overCap_failsAndRemovesFile_data();
-    void body_overCap_failsAndRemovesFile();
-    void stalledServer_timesOut_removesFile_data();
-    void stalledServer_timesOut_removesFile();
-    void refusedConnection_removesFile();
+    void abort_midBody_keepsOldFile();
+    void body_overCap_failsAndKeepsOldFile_data();
+    void body_overCap_failsAndKeepsOldFile();
+    void stalledServer_timesOut_keepsOldFile_data();
+    void stalledServer_timesOut_keepsOldFile();
+    void refusedConnection_keepsOldFile();
     void unsafeId_touchesNoFile_data();
     void unsafeId_touchesNoFile();
     void missingFolder_sendsNothing();
-    void fullDisk_endsTransferAndRemovesFile();
+    void writeFails_endsTransferAndKeepsOldFile_data();
+    void writeFails_endsTransferAndKeepsOldFile();
     void serverSetting_isUsed();
     void badServerSetting_touchesNoFile();
     void serverAddress_parses_data();
@@ -82,10 +83,10 @@ void TestFormatFetch::answer_decidesWhetherFileIsKept_data()
         << none;
     QTest::newRow("200 empty body leaves empty file")
         << CannedReply::make(200, "OK", QByteArray()) << true << 200 << QByteArray("http done error=0\n") << none;
-    QTest::newRow("404 removes file and its error page")
+    QTest::newRow("404 keeps the old file, not its error page")
         << CannedReply::make(404, "Not Found", "<html>no such description</html>") << false << 404
         << QByteArray("http done error=0\n") << httpStatus;
-    QTest::newRow("500 removes file")
+    QTest::newRow("500 keeps the old file")
         << CannedReply::make(500, "Internal Server Error", "oops") << false << 500
         << QByteArray("http done error=0\n") << httpStatus;
     QTest::newRow("301 is not followed")
@@ -96,7 +97,7 @@ void TestFormatFetch::answer_decidesWhetherFileIsKept_data()
         << QByteArray("http done error=0\n") << httpStatus;
     CannedReply cut = CannedReply::make(200, "OK", Description.left(10));
     cut.head.replace("Content-Length: 10", "Content-Length: " + QByteArray::number(Description.size()));
-    QTest::newRow("200 cut short by the server removes file")
+    QTest::newRow("200 cut short by the server keeps the old file")
         << cut << false << 200 << QByteArray("http done error=1\n") << int(FormatFetch::Failure::Network);
 }
 
@@ -127,9 +128,8 @@ void TestFormatFetch::answer_decidesWhetherFileIsKept()
     QCOMPARE(int(fetch.failure()), failure);
     QCOMPARE(fetch.status(), status);
     QVERIFY2(server.onlyRequested("GET /confxml2/VANT-A.xml HTTP/1.1"), server.requestLines().join('|').constData());
-    QCOMPARE(QFileInfo::exists(QStringLiteral("confxml/VANT-A.xml")), stored);
-    if (stored)
-        QCOMPARE(readFile(QStringLiteral("confxml/VANT-A.xml")), reply.pieces.value(0));
+    QCOMPARE(readFile(QStringLiteral("confxml/VANT-A.xml")), stored ? reply.pieces.value(0) : OldContent);
+    QCOMPARE(entriesOf(QStringLiteral("confxml")), QStringList{QStringLiteral("VANT-A.xml")});
 
     QVERIFY2(diag.out.startsWith("http status " + QByteArray::number(status) + "\n"), diag.out.constData());
     QVERIFY2(diag.out.endsWith(doneLine), diag.out.constData());
@@ -220,10 +220,11 @@ void TestFormatFetch::progress_reportsZeroTotalWithoutLength()
     QVERIFY2(diag.out.endsWith(lastLine), diag.out.constData());
 }
 
-void TestFormatFetch::abort_midBody_removesPartialFile()
+void TestFormatFetch::abort_midBody_keepsOldFile()
 {
     WorkDir work;
     QVERIFY(work.isValid());
+    QVERIFY(writeFile(QStringLiteral("confxml/VANT-A.xml"), OldContent));
     HttpTestServer server;
     QVERIFY(server.listen());
     CannedReply reply = CannedReply::make(200, "OK", QByteArray(), false);
@@ -238,14 +239,15 @@ void TestFormatFetch::abort_midBody_removesPartialFile()
     QSignalSpy progress(&fetch, &FormatFetch::dataReadProgress);
     QSignalSpy dropped(&server, &HttpTestServer::clientDropped);
     QVERIFY(fetch.start());
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(QStringLiteral("confxml/VANT-A.xml")).size() > 0, HangGuardMs);
+    QTRY_VERIFY_WITH_TIMEOUT(partOnDisk(QStringLiteral("VANT-A")), HangGuardMs);
 
     fetch.abort();
     QCOMPARE(finished.count(), 1); // before abort() returns
     QCOMPARE(finished.at(0).at(0).toBool(), false);
     QCOMPARE(fetch.failure(), FormatFetch::Failure::Canceled);
     QVERIFY(!fetch.isRunning());
-    QVERIFY(!QFileInfo::exists(QStringLiteral("confxml/VANT-A.xml")));
+    QCOMPARE(readFile(QStringLiteral("confxml/VANT-A.xml")), OldContent);
+    QCOMPARE(entriesOf(QStringLiteral("confxml")), QStringList{QStringLiteral("VANT-A.xml")});
     QVERIFY(diag.out.endsWith("http done error=1\n"));
     QVERIFY(dropped.count() > 0 || dropped.wait(HangGuardMs));
     QCOMPARE(server.piecesSent(), 1);
@@ -254,7 +256,7 @@ void TestFormatFetch::abort_midBody_removesPartialFile()
     QCOMPARE(finished.count(), 1);
 }
 
-void TestFormatFetch::body_overCap_failsAndRemovesFile_data()
+void TestFormatFetch::body_overCap_failsAndKeepsOldFile_data()
 {
     QTest::addColumn<qint64>("cap"); // 0: the built-in limit
     QTest::addColumn<int>("bodySize");
@@ -270,7 +272,7 @@ void TestFormatFetch::body_overCap_failsAndRemovesFile_data()
     QTest::newRow("16 MiB plus one, announced") << qint64(0) << 16 * 1024 * 1024 + 1 << true << false;
 }
 
-void TestFormatFetch::body_overCap_failsAndRemovesFile()
+void TestFormatFetch::body_overCap_failsAndKeepsOldFile()
 {
     QFETCH(qint64, cap);
     QFETCH(int, bodySize);
@@ -283,6 +285,7 @@ void TestFormatFetch::body_overCap_failsAndRemovesFile()
     QVERIFY(server.listen());
     const QByteArray body(bodySize, 'x');
     server.setReply(CannedReply::make(200, "OK", body, withLength));
+    QVERIFY(writeFile(QStringLiteral("confxml/BIG.xml"), OldContent));
 
     DiagCapture diag;
     FormatFetch fetch(QStringLiteral("BIG"));
@@ -294,28 +297,30 @@ void TestFormatFetch::body_overCap_failsAndRemovesFile()
     QVERIFY(waitFinished(fetch, finished));
 
     QCOMPARE(finished.at(0).at(0).toBool(), stored);
-    QCOMPARE(QFileInfo::exists(QStringLiteral("confxml/BIG.xml")), stored);
+    QCOMPARE(entriesOf(QStringLiteral("confxml")), QStringList{QStringLiteral("BIG.xml")});
     if (stored) {
         QCOMPARE(QFileInfo(QStringLiteral("confxml/BIG.xml")).size(), qint64(bodySize));
     } else {
+        QCOMPARE(readFile(QStringLiteral("confxml/BIG.xml")), OldContent);
         QCOMPARE(fetch.failure(), FormatFetch::Failure::TooLarge);
         QVERIFY2(diag.out.endsWith("http done error=1\n"), diag.out.right(200).constData());
     }
 }
 
-void TestFormatFetch::stalledServer_timesOut_removesFile_data()
+void TestFormatFetch::stalledServer_timesOut_keepsOldFile_data()
 {
     QTest::addColumn<bool>("afterFirstPiece");
     QTest::newRow("no answer at all") << false;
     QTest::newRow("stops after part of the body") << true;
 }
 
-void TestFormatFetch::stalledServer_timesOut_removesFile()
+void TestFormatFetch::stalledServer_timesOut_keepsOldFile()
 {
     QFETCH(bool, afterFirstPiece);
 
     WorkDir work;
     QVERIFY(work.isValid());
+    QVERIFY(writeFile(QStringLiteral("confxml/VANT-A.xml"), OldContent));
     HttpTestServer server;
     QVERIFY(server.listen());
     CannedReply reply = CannedReply::make(200, "OK", QByteArray(), false);
@@ -334,12 +339,13 @@ void TestFormatFetch::stalledServer_timesOut_removesFile()
 
     QCOMPARE(finished.at(0).at(0).toBool(), false);
     QCOMPARE(fetch.failure(), FormatFetch::Failure::Timeout);
-    QVERIFY(!QFileInfo::exists(QStringLiteral("confxml/VANT-A.xml")));
+    QCOMPARE(readFile(QStringLiteral("confxml/VANT-A.xml")), OldContent);
+    QCOMPARE(entriesOf(QStringLiteral("confxml")), QStringList{QStringLiteral("VANT-A.xml")});
     QVERIFY(diag.out.endsWith("http done error=1\n"));
     QCOMPARE(diag.out.startsWith("http status 200\n"), afterFirstPiece);
 }
 
-void TestFormatFetch::refusedConnection_removesFile()
+void TestFormatFetch::refusedConnection_keepsOldFile()
 {
     WorkDir work;
     QVERIFY(work.isValid());
@@ -361,7 +367,8 @@ void TestFormatFetch::refusedConnection_removesFile()
     QCOMPARE(finished.at(0).at(0).toBool(), false);
     QCOMPARE(fetch.failure(), FormatFetch::Failure::Network);
     QCOMPARE(fetch.status(), 0);
-    QVERIFY(!QFileInfo::exists(QStringLiteral("confxml/VANT-A.xml")));
+    QCOMPARE(readFile(QStringLiteral("confxml/VANT-A.xml")), OldContent);
+    QCOMPARE(entriesOf(QStringLiteral("confxml")), QStringList{QStringLiteral("VANT-A.xml")});
     QCOMPARE(diag.out, QByteArray("http done error=1\n"));
     QVERIFY2(fetch.errorText().contains(QStringLiteral("127.0.0.1:%1").arg(closedPort)), qPrintable(fetch.errorText()));
 }
@@ -426,13 +433,24 @@ void TestFormatFetch::missingFolder_sendsNothing()
     QVERIFY(!QFileInfo::exists(QStringLiteral("confxml"))); // not created behind the user's back
 }
 
-void TestFormatFetch::fullDisk_endsTransferAndRemovesFile()
+void TestFormatFetch::writeFails_endsTransferAndKeepsOldFile_data()
 {
+    QTest::addColumn<bool>("folderInTheWay");
+    QTest::newRow("file size limit cuts the body") << false;
+    QTest::newRow("a folder holds the name, the rename fails") << true;
+}
+
+void TestFormatFetch::writeFails_endsTransferAndKeepsOldFile()
+{
+    QFETCH(bool, folderInTheWay);
+
     WorkDir work;
     QVERIFY(work.isValid());
-    QVERIFY(QFileInfo::exists(QStringLiteral("/dev/full")));
-    // Every write to /dev/full fails with "no space left on device".
-    QVERIFY(QFile::link(QStringLiteral("/dev/full"), QStringLiteral("confxml/VANT-A.xml")));
+    if (folderInTheWay) {
+        QVERIFY(QDir().mkpath(QStringLiteral("confxml/VANT-A.xml/inside")));
+    } else {
+        QVERIFY(writeFile(QStringLiteral("confxml/VANT-A.xml"), OldContent));
+    }
     HttpTestServer server;
     QVERIFY(server.listen());
     server.setReply(CannedReply::make(200, "OK", Description));
@@ -441,14 +459,23 @@ void TestFormatFetch::fullDisk_endsTransferAndRemovesFile()
     FormatFetch fetch(QStringLiteral("VANT-A"));
     QVERIFY(fetch.setServer(server.address()));
     QSignalSpy finished(&fetch, &FormatFetch::finished);
-    QVERIFY(fetch.start());
-    QVERIFY(waitFinished(fetch, finished));
+    {
+        // Smaller than the body, so the write that reaches the limit fails.
+        FileSizeLimit limit(folderInTheWay ? RLIM_INFINITY : rlim_t(Description.size() / 2));
+        QVERIFY(limit.ok);
+        QVERIFY(fetch.start());
+        QVERIFY(waitFinished(fetch, finished));
+    }
 
     QCOMPARE(finished.at(0).at(0).toBool(), false);
     QCOMPARE(fetch.failure(), FormatFetch::Failure::WriteFailed);
+    QVERIFY2(fetch.errorText().contains(QLatin1String("confxml/VANT-A.xml")), qPrintable(fetch.errorText()));
     QVERIFY(diag.out.endsWith("http done error=1\n"));
-    const QFileInfo link(QStringLiteral("confxml/VANT-A.xml"));
-    QVERIFY(!link.exists() && !link.isSymLink());
+    QCOMPARE(entriesOf(QStringLiteral("confxml")), QStringList{QStringLiteral("VANT-A.xml")});
+    if (folderInTheWay)
+        QCOMPARE(entriesOf(QStringLiteral("confxml/VANT-A.xml")), QStringList{QStringLiteral("inside")});
+    else
+        QCOMPARE(readFile(QStringLiteral("confxml/VANT-A.xml")), OldContent);
 }
 
 void TestFormatFetch::serverSetting_isUsed()
