@@ -34,8 +34,10 @@ FormatDL::FormatDL(const QString &id, QWidget *parent)
         notStarted = true;
         // A refused id or server setting has already been reported on the
         // diagnostic output; the caller reports the missing description.
+        // The dialog itself is never shown then, so the box belongs to the window
+        // that asked for the description.
         if (fetch->failure() == FormatFetch::Failure::CannotCreateFile)
-            QMessageBox::critical(this, tr("Error"), tr("Error creating file '%1'.").arg(fetch->fileName()));
+            QMessageBox::critical(parentWidget(), tr("Error"), tr("Error creating file '%1'.").arg(fetch->fileName()));
         return;
     }
     connect(buttonCancel, &QPushButton::clicked, this, &FormatDL::cancelClicked);

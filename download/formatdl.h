@@ -15,8 +15,9 @@ class FormatDL : public QDialog
 {
     Q_OBJECT
 public:
-    // Starts the download at once. When the file cannot be created, a critical
-    // box says so here and exec() returns Rejected without showing the dialog.
+    // Starts the download at once (creating the folder confxml/ when it is
+    // missing). When the file cannot be created, a critical box over parent says
+    // so here and exec() returns Rejected without showing the dialog.
     FormatDL(const QString &id, QWidget *parent = nullptr);
     ~FormatDL() override;
 

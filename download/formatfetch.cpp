@@ -4,6 +4,8 @@
 #include "format/diag.h"
 #include "format/formatid.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -101,6 +103,15 @@ bool FormatFetch::start()
         return false;
     }
 
+    // A first run, or a copy of the program without its folder: the description has
+    // nowhere to go, and without the folder the caller could only report a missing
+    // Internet connection although no request was ever made.
+    if (!QDir().mkpath(QFileInfo(fileName()).path())) {
+        setFailure(Failure::CannotCreateFile,
+                   QStringLiteral("cannot create '%1': the folder '%2' cannot be created")
+                       .arg(fileName(), QFileInfo(fileName()).path()));
+        return false;
+    }
     if (!openTemporary()) {
         setFailure(Failure::CannotCreateFile,
                    QStringLiteral("cannot create '%1': %2").arg(fileName(), file_.errorString()));

@@ -7,8 +7,8 @@ class QNetworkAccessManager;
 class QNetworkReply;
 
 // Fetches the description of one format id from the description server into
-// "confxml/" + id + ".xml" (relative to the working directory; the folder must
-// exist). The body goes to a temporary file beside it as it arrives, and replaces
+// "confxml/" + id + ".xml" (relative to the working directory; a missing folder
+// is created). The body goes to a temporary file beside it as it arrives, and replaces
 // the description only for status 200 with a complete, error-free transfer; any
 // failure leaves a description that was there before exactly as it was, and no
 // temporary file.

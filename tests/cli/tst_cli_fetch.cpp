@@ -71,7 +71,8 @@ private slots:
     void fetch_badArguments_usage_data();
     void fetch_badArguments_usage();
     void fetch_unsafeId_touchesNothing();
-    void fetch_missingFolder_failsWithoutRequest();
+    void fetch_missingFolder_createdThenStored();
+    void fetch_folderCannotBeMade_failsWithoutRequest();
     void fetch_usesServerSetting();
 };
 
@@ -193,10 +194,28 @@ void TestCliFetch::fetch_unsafeId_touchesNothing()
     QCOMPARE(readFile(work.path() + QLatin1String("/victim.xml")), OldContent);
 }
 
-void TestCliFetch::fetch_missingFolder_failsWithoutRequest()
+void TestCliFetch::fetch_missingFolder_createdThenStored()
 {
     QTemporaryDir work, config;
     QVERIFY(work.isValid() && config.isValid());
+    HttpTestServer server;
+    QVERIFY(server.listen());
+    server.setReply(CannedReply::make(200, "OK", Description));
+
+    const Run r = runCli({QStringLiteral("fetch"), QStringLiteral("VANT-A"), QStringLiteral("--server"),
+                          server.address()},
+                         work.path(), config.path());
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.err, QByteArray());
+    QVERIFY(server.onlyRequested("GET /confxml2/VANT-A.xml HTTP/1.1"));
+    QCOMPARE(readFile(work.path() + QLatin1String("/confxml/VANT-A.xml")), Description);
+}
+
+void TestCliFetch::fetch_folderCannotBeMade_failsWithoutRequest()
+{
+    QTemporaryDir work, config;
+    QVERIFY(work.isValid() && config.isValid());
+    QVERIFY(writeFile(work.path() + QLatin1String("/confxml"), OldContent));
     HttpTestServer server;
     QVERIFY(server.listen());
     server.setReply(CannedReply::make(200, "OK", Description));
@@ -208,7 +227,7 @@ void TestCliFetch::fetch_missingFolder_failsWithoutRequest()
     QVERIFY2(r.err.startsWith("vant-conf-cli: description not fetched: cannot create 'confxml/VANT-A.xml'"),
              r.err.constData());
     QCOMPARE(server.connections(), 0);
-    QVERIFY(!QFileInfo::exists(work.path() + QLatin1String("/confxml")));
+    QCOMPARE(readFile(work.path() + QLatin1String("/confxml")), OldContent);
 }
 
 void TestCliFetch::fetch_usesServerSetting()

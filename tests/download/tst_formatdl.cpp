@@ -43,6 +43,7 @@ struct BoxRecord {
     QString title;
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QWidget *parent = nullptr;
 };
 
 class BoxWatcher : public QObject
@@ -54,7 +55,7 @@ public:
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!box)
                 return;
-            boxes << BoxRecord{box->windowTitle(), box->text(), box->icon()};
+            boxes << BoxRecord{box->windowTitle(), box->text(), box->icon(), box->parentWidget()};
             box->done(QMessageBox::Ok);
         });
         timer_.start(5);
@@ -92,6 +93,7 @@ private slots:
     void closing_cancelsTransferAndKeepsOldFile();
     void destroyWhileRunning_keepsOldFile();
     void fileNotCreatable_showsErrorAndRejectsAtOnce();
+    void missingFolder_createdAndAccepted();
     void unsafeId_rejectsWithoutBoxOrFile();
 };
 
@@ -249,7 +251,36 @@ void TestFormatDL::destroyWhileRunning_keepsOldFile()
 
 void TestFormatDL::fileNotCreatable_showsErrorAndRejectsAtOnce()
 {
-    WorkDir work(false); // no confxml/ folder
+    WorkDir work(false);
+    QVERIFY(work.isValid());
+    QVERIFY(writeFile(QStringLiteral("confxml"), "a file where the folder belongs"));
+    HttpTestServer server;
+    QVERIFY(server.listen());
+    server.setReply(CannedReply::make(200, "OK", Description));
+    useServer(server.address());
+
+    QWidget window;
+    BoxWatcher watcher;
+    FormatDL dlg(QStringLiteral("VANT-A"), &window);
+    QCOMPARE(watcher.boxes.size(), 1);
+    QCOMPARE(watcher.boxes.at(0).title, QStringLiteral("Error"));
+    QCOMPARE(watcher.boxes.at(0).text, QStringLiteral("Error creating file 'confxml/VANT-A.xml'."));
+    QCOMPARE(watcher.boxes.at(0).icon, QMessageBox::Critical);
+    // Over the window that asked, not over the dialog that never shows.
+    QCOMPARE(watcher.boxes.at(0).parent, &window);
+
+    ShowCounter shows;
+    dlg.installEventFilter(&shows);
+    QCOMPARE(execGuarded(dlg), int(QDialog::Rejected));
+    QCOMPARE(shows.shows, 0);
+    QTest::qWait(50);
+    QCOMPARE(server.connections(), 0);
+    QCOMPARE(readFile(QStringLiteral("confxml")), QByteArray("a file where the folder belongs"));
+}
+
+void TestFormatDL::missingFolder_createdAndAccepted()
+{
+    WorkDir work(false);
     QVERIFY(work.isValid());
     HttpTestServer server;
     QVERIFY(server.listen());
@@ -258,18 +289,10 @@ void TestFormatDL::fileNotCreatable_showsErrorAndRejectsAtOnce()
 
     BoxWatcher watcher;
     FormatDL dlg(QStringLiteral("VANT-A"));
-    QCOMPARE(watcher.boxes.size(), 1);
-    QCOMPARE(watcher.boxes.at(0).title, QStringLiteral("Error"));
-    QCOMPARE(watcher.boxes.at(0).text, QStringLiteral("Error creating file 'confxml/VANT-A.xml'."));
-    QCOMPARE(watcher.boxes.at(0).icon, QMessageBox::Critical);
-
-    ShowCounter shows;
-    dlg.installEventFilter(&shows);
-    QCOMPARE(execGuarded(dlg), int(QDialog::Rejected));
-    QCOMPARE(shows.shows, 0);
-    QTest::qWait(50);
-    QCOMPARE(server.connections(), 0);
-    QVERIFY(!QFileInfo::exists(QStringLiteral("confxml")));
+    QCOMPARE(execGuarded(dlg), int(QDialog::Accepted));
+    QCOMPARE(watcher.boxes.size(), 0);
+    QVERIFY(server.onlyRequested("GET /confxml2/VANT-A.xml HTTP/1.1"));
+    QCOMPARE(readFile(Target), Description);
 }
 
 void TestFormatDL::unsafeId_rejectsWithoutBoxOrFile()

@@ -44,7 +44,8 @@ private slots:
     void refusedConnection_keepsOldFile();
     void unsafeId_touchesNoFile_data();
     void unsafeId_touchesNoFile();
-    void missingFolder_sendsNothing();
+    void missingFolder_createdThenFetched();
+    void folderCannotBeMade_sendsNothing();
     void writeFails_endsTransferAndKeepsOldFile_data();
     void writeFails_endsTransferAndKeepsOldFile();
     void serverSetting_isUsed();
@@ -415,10 +416,29 @@ void TestFormatFetch::unsafeId_touchesNoFile()
         QCOMPARE(readFile(v), OldContent);
 }
 
-void TestFormatFetch::missingFolder_sendsNothing()
+void TestFormatFetch::missingFolder_createdThenFetched()
 {
     WorkDir work(false);
     QVERIFY(work.isValid());
+    HttpTestServer server;
+    QVERIFY(server.listen());
+    server.setReply(CannedReply::make(200, "OK", Description));
+
+    FormatFetch fetch(QStringLiteral("VANT-A"));
+    QVERIFY(fetch.setServer(server.address()));
+    QSignalSpy finished(&fetch, &FormatFetch::finished);
+    QVERIFY(fetch.start());
+    QVERIFY(waitFinished(fetch, finished));
+    QVERIFY(finished.at(0).at(0).toBool());
+    QVERIFY(server.onlyRequested("GET /confxml2/VANT-A.xml HTTP/1.1"));
+    QCOMPARE(readFile(QStringLiteral("confxml/VANT-A.xml")), Description);
+}
+
+void TestFormatFetch::folderCannotBeMade_sendsNothing()
+{
+    WorkDir work(false);
+    QVERIFY(work.isValid());
+    QVERIFY(writeFile(QStringLiteral("confxml"), OldContent)); // a file where the folder belongs
     HttpTestServer server;
     QVERIFY(server.listen());
     server.setReply(CannedReply::make(200, "OK", Description));
@@ -430,7 +450,7 @@ void TestFormatFetch::missingFolder_sendsNothing()
     QVERIFY(fetch.errorText().contains(QLatin1String("confxml/VANT-A.xml")));
     QTest::qWait(50);
     QCOMPARE(server.connections(), 0);
-    QVERIFY(!QFileInfo::exists(QStringLiteral("confxml"))); // not created behind the user's back
+    QCOMPARE(readFile(QStringLiteral("confxml")), OldContent);
 }
 
 void TestFormatFetch::writeFails_endsTransferAndKeepsOldFile_data()
