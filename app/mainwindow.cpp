@@ -18,6 +18,7 @@ const char *const KeyGeometry = "Window/Geometry";
 const char *const KeyTree = "Window/Tree";
 const char *const KeySplitter = "Window/Splitter";
 const int StateVersion = 0;
+const QRect DefaultGeometry(100, 100, 500, 400);
 
 } // namespace
 
@@ -64,7 +65,10 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags)
     connect(tree, &ConfTree::showDesc, descView, &QTextBrowser::setHtml);
 
     restoreState(settings->value(KeyState).toByteArray(), StateVersion);
-    setGeometry(settings->value(KeyGeometry, QRect(100, 100, 500, 400)).toRect());
+    // An empty or hand-edited value, or one left by a write that failed, reads as a
+    // rectangle of no size and would open a speck of a window in the corner.
+    const QRect storedGeometry = settings->value(KeyGeometry).toRect();
+    setGeometry(storedGeometry.isValid() ? storedGeometry : DefaultGeometry);
     tree->header()->restoreState(settings->value(KeyTree).toByteArray());
     splitter->restoreState(settings->value(KeySplitter).toByteArray());
 }

@@ -6,6 +6,9 @@
 #include "tree/qmytreewidgetitem.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QDomDocument>
 #include <QHeaderView>
 #include <QMenuBar>
@@ -62,6 +65,8 @@ private slots:
     void menus();
     void construction_panesAndNothingElse();
     void firstStart_defaultLayout();
+    void storedGeometry_usedOnlyWhenValid_data();
+    void storedGeometry_usedOnlyWhenValid();
     void layout_writtenOnlyOnDestruction_restoredOnNextConstruction();
     void close_data();
     void close();
@@ -160,6 +165,38 @@ void TestMainWindow::firstStart_defaultLayout()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.geometry(), QRect(100, 100, 500, 400));
+}
+
+void TestMainWindow::storedGeometry_usedOnlyWhenValid_data()
+{
+    // The value as it stands in the settings file.
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QRect>("geometry");
+    const QRect defaultGeometry(100, 100, 500, 400);
+    QTest::newRow("empty") << QByteArray("") << defaultGeometry;
+    QTest::newRow("garbage") << QByteArray("window please") << defaultGeometry;
+    QTest::newRow("rectangle cut short") << QByteArray("@Rect(10 20)") << defaultGeometry;
+    QTest::newRow("a size, not a rectangle") << QByteArray("@Size(640 480)") << defaultGeometry;
+    QTest::newRow("zero size") << QByteArray("@Rect(10 20 0 0)") << defaultGeometry;
+    QTest::newRow("zero height") << QByteArray("@Rect(10 20 640 0)") << defaultGeometry;
+    QTest::newRow("negative size") << QByteArray("@Rect(10 20 -640 -480)") << defaultGeometry;
+    QTest::newRow("valid") << QByteArray("@Rect(30 40 640 480)") << QRect(30, 40, 640, 480);
+    // A screen left of or above the first one has negative coordinates.
+    QTest::newRow("negative position, valid size") << QByteArray("@Rect(-600 -20 640 480)") << QRect(-600, -20, 640, 480);
+}
+
+void TestMainWindow::storedGeometry_usedOnlyWhenValid()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QRect, geometry);
+    {
+        QFile file(store().fileName());
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QVERIFY(file.write("[Window]\nGeometry=" + stored + "\n") > 0);
+    }
+    MainWindow window;
+    QCOMPARE(window.geometry(), geometry);
 }
 
 void TestMainWindow::layout_writtenOnlyOnDestruction_restoredOnNextConstruction()
