@@ -1,6 +1,7 @@
 #include "format/xmldoc.h"
 
 #include "format/diag.h"
+#include "format/xmlguard.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -195,18 +196,16 @@ QDomDocument loadXmlDocument(const QString &path, bool *ok)
 {
     if (ok)
         *ok = false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        diagErr("Can't open file '%s' for reading\n", path.toLocal8Bit().constData());
+    QByteArray bytes;
+    if (!readXmlFile(path, &bytes) || !checkXmlDocument(path, bytes))
         return QDomDocument();
-    }
     QDomDocument doc;
     QString message;
     int line = 0;
     int column = 0;
-    // Given the device rather than text, the parser picks the encoding from the
+    // Given bytes rather than text, the parser picks the encoding from the
     // declaration or byte-order mark and assumes UTF-8 otherwise.
-    if (!doc.setContent(&file, false, &message, &line, &column)) {
+    if (!doc.setContent(bytes, false, &message, &line, &column)) {
         diagErr("Parse error for file '%s': %s. At line %d, column %d.\n", path.toLocal8Bit().constData(),
                 message.toLocal8Bit().constData(), line, column);
         return QDomDocument();

@@ -1,8 +1,12 @@
 #include "formattestutil.h"
 #include "format/xmldoc.h"
+#include "format/xmlguard.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 class TestXmlDoc : public QObject
 {
@@ -18,6 +22,10 @@ private slots:
     void load_syntaxError_reportsLineThenTriesBackup();
     void load_bothFail_reportsBoth();
     void load_namespacesNotProcessed();
+    void load_hostileDocument_refusedOrBounded_data();
+    void load_hostileDocument_refusedOrBounded();
+    void load_notAPlainFile_refusedWithoutWaiting_data();
+    void load_notAPlainFile_refusedWithoutWaiting();
     void save_layout_data();
     void save_layout();
     void save_declaredEncoding_isUsed();
@@ -177,6 +185,119 @@ void TestXmlDoc::load_namespacesNotProcessed()
     QVERIFY(ok);
     QCOMPARE(doc.documentElement().firstChildElement().tagName(), QStringLiteral("v:Format"));
     QVERIFY(!doc.documentElement().firstChildElement("v:Format").isNull());
+}
+
+static QByteArray nested(int levels)
+{
+    return QByteArray("<a>").repeated(levels) + QByteArray("</a>").repeated(levels);
+}
+
+// Ten entities, each ten times the one before: a billion "lol"s when expanded in full.
+static QByteArray laughs(const QByteArray &use)
+{
+    QByteArray dtd = "<!DOCTYPE lolz [<!ENTITY lol0 \"lol\">";
+    for (int i = 1; i < 10; ++i)
+        dtd += "<!ENTITY lol" + QByteArray::number(i) + " \"" + QByteArray("&lol" + QByteArray::number(i - 1) + ";").repeated(10) + "\">";
+    return dtd + "]>" + use;
+}
+
+static QByteArray passwdEntity(const QByteArray &use)
+{
+    return "<!DOCTYPE x [<!ENTITY e SYSTEM \"file:///etc/passwd\">]>" + use;
+}
+
+void TestXmlDoc::load_hostileDocument_refusedOrBounded_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("loads");
+    QTest::addColumn<QByteArray>("message"); // %1 stands for the path
+
+    QTest::newRow("256 levels are fine") << nested(256) << true << QByteArray();
+    QTest::newRow("257 levels refused")
+        << nested(257) << false
+        << QByteArray("Parse error for file '%1': elements nested deeper than 256 levels. At line 1, column 771.\n");
+    // Half a megabyte that kept the DOM busy for over a minute.
+    QTest::newRow("80,000 levels refused at once")
+        << nested(80000) << false
+        << QByteArray("Parse error for file '%1': elements nested deeper than 256 levels. At line 1, column 771.\n");
+    QTest::newRow("deep nesting after a line break")
+        << "<r>\n" + nested(300) + "</r>" << false
+        << QByteArray("Parse error for file '%1': elements nested deeper than 256 levels. At line 2, column 768.\n");
+    QTest::newRow("billion laughs in content")
+        << laughs("<lolz>&lol9;</lolz>") << false
+        << QByteArray("Parse error for file '%1': Entity expands to more characters than the entity expansion limit.. At line 1, column 743.\n");
+    QTest::newRow("billion laughs in an attribute")
+        << laughs("<lolz a='&lol9;'/>") << false
+        << QByteArray("Parse error for file '%1': Entity expands to more characters than the entity expansion limit.. At line 1, column 746.\n");
+    QTest::newRow("external entity in content")
+        << passwdEntity("<x>&e;</x>") << false
+        << QByteArray("Parse error for file '%1': external entity 'e' refused. At line 1, column 54.\n");
+    QTest::newRow("external entity in an attribute")
+        << passwdEntity("<x a='&e;'/>") << false
+        << QByteArray("Parse error for file '%1': external entity 'e' refused. At line 1, column 54.\n");
+    QTest::newRow("external entity declared, never used")
+        << passwdEntity("<x/>") << false
+        << QByteArray("Parse error for file '%1': external entity 'e' refused. At line 1, column 54.\n");
+    QTest::newRow("external parameter entity")
+        << QByteArray("<!DOCTYPE x [<!ENTITY % p SYSTEM \"file:///etc/passwd\"> %p;]><x/>") << false
+        << QByteArray("Parse error for file '%1': external entity 'p' refused. At line 1, column 60.\n");
+    QTest::newRow("internal entity is expanded")
+        << QByteArray("<!DOCTYPE x [<!ENTITY e \"word\">]><x a='&e;'>&e;</x>") << true << QByteArray();
+}
+
+void TestXmlDoc::load_hostileDocument_refusedOrBounded()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, loads);
+    QFETCH(QByteArray, message);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("h.xml");
+    QVERIFY(writeFile(path, content));
+    DiagCapture diag;
+    bool ok = !loads;
+    const QDomDocument doc = loadXmlDocument(path, &ok);
+    QCOMPARE(ok, loads);
+    QCOMPARE(diag.err, message.isEmpty() ? QByteArray() : QString::fromLatin1(message).arg(path).toLocal8Bit());
+    QVERIFY(diag.out.isEmpty());
+    // Nothing from outside the file makes it into the document.
+    const QString text = doc.toString(0);
+    QVERIFY2(!text.contains(QLatin1String("root:")), qPrintable(text.left(200)));
+    QVERIFY(text.size() < 4 * content.size());
+}
+
+void TestXmlDoc::load_notAPlainFile_refusedWithoutWaiting_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("message"); // %1 stands for the path
+    QTest::newRow("FIFO without a writer") << "fifo" << QByteArray("Can't read file '%1': not a regular file\n");
+    QTest::newRow("/dev/zero never ends") << "/dev/zero" << QByteArray("Can't read file '%1': not a regular file\n");
+    QTest::newRow("folder") << "folder" << QByteArray("Can't open file '%1' for reading\n");
+    QTest::newRow("one byte over 64 MiB") << "large"
+                                          << QByteArray("Can't read file '%1': 67108865 bytes, more than 67108864\n");
+}
+
+void TestXmlDoc::load_notAPlainFile_refusedWithoutWaiting()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, message);
+    QTemporaryDir dir;
+    QString path = dir.filePath("special.xml");
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir(dir.path()).mkdir("special.xml"));
+    } else if (kind == QLatin1String("large")) {
+        QFile sparse(path);
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(MaxXmlFileBytes + 1));
+    } else {
+        path = kind;
+    }
+    DiagCapture diag;
+    bool ok = true;
+    const QDomDocument doc = loadXmlDocument(path, &ok);
+    QVERIFY(!ok);
+    QVERIFY(doc.documentElement().isNull());
+    QCOMPARE(diag.err, QString::fromLatin1(message).arg(path).toLocal8Bit());
 }
 
 void TestXmlDoc::save_layout_data()
