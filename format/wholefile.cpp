@@ -5,6 +5,12 @@
 bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error)
 {
     QSaveFile file(path);
+    // A folder we may not write can hold a file we may (a shared folder, a file
+    // handed to us by its owner): no temporary file can be made beside it, so the
+    // file is written in place, as it was before this writer went through a
+    // temporary file. A write cut short is still caught below, though the previous
+    // contents are then gone.
+    file.setDirectWriteFallback(true);
     const auto fail = [&] {
         if (error)
             *error = file.errorString();

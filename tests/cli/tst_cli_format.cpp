@@ -5,7 +5,9 @@
 #include <QtTest>
 
 #include <csignal>
+#include <grp.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -16,8 +18,10 @@ struct Run {
 };
 
 // fileSizeLimit: when not 0, the largest file the tool may write; a longer write is cut
-// short with an error, as on a full disk.
-Run runCli(const QStringList &args, const QString &workDir = QString(), rlim_t fileSizeLimit = 0)
+// short with an error, as on a full disk. asNobody: run with the rights of "nobody" when
+// the test runs as root, who could otherwise write into any folder.
+Run runCli(const QStringList &args, const QString &workDir = QString(), rlim_t fileSizeLimit = 0,
+           bool asNobody = false)
 {
     Run r;
     const QString program = QString::fromLocal8Bit(qgetenv("VANT_CLI"));
@@ -26,13 +30,18 @@ Run runCli(const QStringList &args, const QString &workDir = QString(), rlim_t f
     QProcess p;
     if (!workDir.isEmpty())
         p.setWorkingDirectory(workDir);
-    if (fileSizeLimit) {
-        p.setChildProcessModifier([fileSizeLimit] {
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit limit{};
-            getrlimit(RLIMIT_FSIZE, &limit);
-            limit.rlim_cur = fileSizeLimit;
-            setrlimit(RLIMIT_FSIZE, &limit);
+    if (fileSizeLimit || asNobody) {
+        p.setChildProcessModifier([fileSizeLimit, asNobody] {
+            if (fileSizeLimit) {
+                std::signal(SIGXFSZ, SIG_IGN);
+                rlimit limit{};
+                getrlimit(RLIMIT_FSIZE, &limit);
+                limit.rlim_cur = fileSizeLimit;
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            // Without the switch the tool would run with root's rights: better to fail.
+            if (asNobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(125);
         });
     }
     p.start(program, args);
@@ -121,6 +130,8 @@ private slots:
     void pack_failure_keepsExistingOutput_data();
     void pack_failure_keepsExistingOutput();
     void unpack_badImage_keepsExistingValues();
+    void output_closedFolderWritableFile_writtenInPlace_data();
+    void output_closedFolderWritableFile_writtenInPlace();
 };
 
 void TestCliFormat::check_allKinds()
@@ -352,6 +363,41 @@ void TestCliFormat::unpack_badImage_keepsExistingValues()
     QVERIFY2(missing.err.startsWith("vant-conf-cli: cannot read the image '" + dir.filePath("none.bin").toLocal8Bit()),
              missing.err.constData());
     QCOMPARE(readFile(dir.filePath("v.xml")), Values);
+}
+
+void TestCliFormat::output_closedFolderWritableFile_writtenInPlace_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QByteArray>("err"); // FILE stands for the output path
+    QTest::newRow("pack") << "pack" << Image << QByteArray();
+}
+
+void TestCliFormat::output_closedFolderWritableFile_writtenInPlace()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, written);
+    QFETCH(QByteArray, err);
+    // A folder only its owner may change, holding a file anyone may write.
+    QTemporaryDir dir;
+    const QFileDevice::Permissions open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+        | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    QVERIFY(QFile::setPermissions(dir.path(), open));
+    QVERIFY(QDir(dir.path()).mkdir("shared"));
+    const QString input = dir.filePath(command == QLatin1String("pack") ? "v.xml" : "image.bin");
+    QVERIFY(writeFile(input, command == QLatin1String("pack") ? Values : Image));
+    const QString output = dir.filePath("shared/out");
+    QVERIFY(writeFile(output, "previous"));
+    QVERIFY(QFile::setPermissions(output, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther
+                                              | QFileDevice::WriteOther));
+    QVERIFY(QFile::setPermissions(dir.filePath("shared"), open & ~QFileDevice::WriteOwner));
+
+    const Run r = runCli({command, AllKinds, input, "-o", output}, QString(), 0, true);
+    QCOMPARE(r.err, err.replace("FILE", output.toLocal8Bit()));
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(readFile(output), written);
+    QCOMPARE(QDir(dir.filePath("shared")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+             QStringList{"out"});
 }
 
 QTEST_GUILESS_MAIN(TestCliFormat)
