@@ -231,8 +231,12 @@ bool saveXmlDocument(const QDomDocument &doc, const QString &path)
     const QString backup = backupPath(path);
     if (QFile::exists(backup))
         QFile::remove(backup);
-    if (QFile::exists(path))
-        QFile::rename(path, backup);
+    // A folder that refuses new names can still hold a file we may write: the save goes
+    // ahead, but the previous version is then lost for good, which must not pass
+    // for an ordinary save.
+    if (QFile::exists(path) && !QFile::rename(path, backup))
+        diagErr("Can't keep the previous file '%s' as '%s'\n", path.toLocal8Bit().constData(),
+                backup.toLocal8Bit().constData());
 
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {

@@ -371,6 +371,10 @@ void TestCliFormat::output_closedFolderWritableFile_writtenInPlace_data()
     QTest::addColumn<QByteArray>("written");
     QTest::addColumn<QByteArray>("err"); // FILE stands for the output path
     QTest::newRow("pack") << "pack" << Image << QByteArray();
+    // The value file would keep its previous version as ".bak"; the folder refuses that.
+    QTest::newRow("unpack says the previous file is lost")
+        << "unpack" << QByteArray(Values).replace("\"200\"", "\"-56\"")
+        << QByteArray("Can't keep the previous file 'FILE' as 'FILE.bak'\n");
 }
 
 void TestCliFormat::output_closedFolderWritableFile_writtenInPlace()
