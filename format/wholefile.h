@@ -9,5 +9,6 @@
 // once every byte is on disk. False, with the reason in *error when given, otherwise; the
 // previous file is then untouched and no temporary file is left. When the folder refuses
 // the temporary file but the file itself may be written, the file is written in place;
-// a failed write still gives false, but the previous contents are lost.
+// a failed write still gives false, but the previous contents are lost. A path that
+// names something other than a regular file (a device, a FIFO) is written into directly.
 bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);

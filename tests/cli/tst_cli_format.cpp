@@ -1,12 +1,17 @@
 // End to end: the real vant-conf-cli on real files.
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -132,6 +137,8 @@ private slots:
     void unpack_badImage_keepsExistingValues();
     void output_closedFolderWritableFile_writtenInPlace_data();
     void output_closedFolderWritableFile_writtenInPlace();
+    void output_notARegularFile_writtenIntoNeverReplaced_data();
+    void output_notARegularFile_writtenIntoNeverReplaced();
 };
 
 void TestCliFormat::check_allKinds()
@@ -402,6 +409,75 @@ void TestCliFormat::output_closedFolderWritableFile_writtenInPlace()
     QCOMPARE(readFile(output), written);
     QCOMPARE(QDir(dir.filePath("shared")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
              QStringList{"out"});
+}
+
+void TestCliFormat::output_notARegularFile_writtenIntoNeverReplaced_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("target"); // fifo, device or stdout
+    for (const char *command : {"pack", "unpack"}) {
+        for (const char *target : {"fifo", "device", "stdout"})
+            QTest::addRow("%s into %s", command, target) << command << target;
+    }
+}
+
+void TestCliFormat::output_notARegularFile_writtenIntoNeverReplaced()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, target);
+    const bool pack = command == QLatin1String("pack");
+    const QByteArray expected = pack ? Image : QByteArray(Values).replace("\"200\"", "\"-56\"");
+    QTemporaryDir dir;
+    const QString input = dir.filePath(pack ? "v.xml" : "image.bin");
+    QVERIFY(writeFile(input, pack ? Values : Image));
+    const QString output = target == QLatin1String("stdout") ? QStringLiteral("-") : dir.filePath("out");
+    const QByteArray native = QFile::encodeName(output);
+
+    QByteArray received;
+    std::thread reader;
+    if (target == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+        // Opening blocks until the tool opens the other end; then it reads to the end.
+        reader = std::thread([&received, output] {
+            QFile f(output);
+            if (f.open(QIODevice::ReadOnly))
+                received = f.readAll();
+        });
+    } else if (target == QLatin1String("device")) {
+        // A null device of our own, so that a fault cannot take the system's /dev/null.
+        QCOMPARE(::mknod(native.constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    }
+
+    const Run r = runCli({command, AllKinds, input, "-o", output});
+    if (reader.joinable()) {
+        // Frees the reader if the tool never opened the FIFO.
+        const int fd = ::open(native.constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+        reader.join();
+    }
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.exitCode, 0);
+    if (target == QLatin1String("stdout")) {
+        // Diagnostic lines share standard output with the file.
+        QCOMPARE(r.out, pack ? expected : "Config ok\n" + expected);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+                 QStringList{QFileInfo(input).fileName()});
+        return;
+    }
+    struct stat info {};
+    QCOMPARE(::lstat(native.constData(), &info), 0);
+    if (target == QLatin1String("fifo")) {
+        QVERIFY(S_ISFIFO(info.st_mode));
+        QCOMPARE(received.toHex(' '), expected.toHex(' '));
+    } else {
+        QVERIFY(S_ISCHR(info.st_mode));
+        QCOMPARE(info.st_rdev, makedev(1, 3));
+    }
+    QStringList entries{QFileInfo(input).fileName(), "out"};
+    entries.sort();
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System),
+             entries);
 }
 
 QTEST_GUILESS_MAIN(TestCliFormat)
