@@ -1,6 +1,7 @@
 // Configuration value files: every variable by full name with its value as text.
-#include "format/confformat.h"
+#include "format/valuefile.h"
 
+#include "format/confformat.h"
 #include "format/xmldoc.h"
 
 #include <QDomDocument>
@@ -102,16 +103,14 @@ void setValue(ConfVar &var, const QString &text)
     }
 }
 
-} // namespace
-
-bool ConfFormat::saveValues(const QString &path) const
+QDomDocument valuesDocument(const ConfFormat &format)
 {
     QDomImplementation impl;
     QDomDocument doc(impl.createDocumentType(RootTag, QString(), QString()));
     QDomElement root = doc.createElement(RootTag);
-    root.setAttribute(IdAttr, id);
+    root.setAttribute(IdAttr, format.id);
     doc.appendChild(root);
-    for (const auto &entry : vars) {
+    for (const auto &entry : format.vars) {
         const ConfVar &var = entry.second;
         if (var.kind == KindStruct)
             continue;
@@ -120,7 +119,19 @@ bool ConfFormat::saveValues(const QString &path) const
         e.setAttribute(ValueAttr, valueText(var));
         root.appendChild(e);
     }
-    return saveXmlDocument(doc, path);
+    return doc;
+}
+
+} // namespace
+
+QByteArray valueFileBytes(const ConfFormat &format)
+{
+    return xmlDocumentBytes(valuesDocument(format));
+}
+
+bool ConfFormat::saveValues(const QString &path) const
+{
+    return saveXmlDocument(valuesDocument(*this), path);
 }
 
 bool ConfFormat::loadValues(const QString &path)

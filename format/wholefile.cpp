@@ -1,10 +1,40 @@
 #include "format/wholefile.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
+
+namespace {
+
+// A device or a FIFO is written into, never replaced: a temporary file renamed over
+// /dev/null or over a pipe's name would leave a plain file in its place (and, run as
+// root, take the device away from everyone).
+bool writeInto(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && file.write(bytes) == bytes.size()) {
+        file.close();
+        if (file.error() == QFileDevice::NoError)
+            return true;
+    }
+    if (error)
+        *error = file.errorString();
+    return false;
+}
+
+} // namespace
 
 bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error)
 {
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile() && !target.isDir())
+        return writeInto(path, bytes, error);
     QSaveFile file(path);
+    // A folder we may not write can hold a file we may (a shared folder, a file
+    // handed to us by its owner): no temporary file can be made beside it, so the
+    // file is written in place, as it was before this writer went through a
+    // temporary file. A write cut short is still caught below, though the previous
+    // contents are then gone.
+    file.setDirectWriteFallback(true);
     const auto fail = [&] {
         if (error)
             *error = file.errorString();

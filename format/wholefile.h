@@ -7,5 +7,8 @@
 
 // Writes through a temporary file in the same folder and renames it over the target only
 // once every byte is on disk. False, with the reason in *error when given, otherwise; the
-// previous file is then untouched and no temporary file is left.
+// previous file is then untouched and no temporary file is left. When the folder refuses
+// the temporary file but the file itself may be written, the file is written in place;
+// a failed write still gives false, but the previous contents are lost. A path that
+// names something other than a regular file (a device, a FIFO) is written into directly.
 bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);

@@ -4,6 +4,7 @@
 #include "format/xmlguard.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringEncoder>
 #include <algorithm>
@@ -226,13 +227,26 @@ QDomDocument loadXmlDocumentWithBackup(const QString &path, bool *ok)
     return doc;
 }
 
+QByteArray xmlDocumentBytes(const QDomDocument &doc)
+{
+    return serialise(doc);
+}
+
 bool saveXmlDocument(const QDomDocument &doc, const QString &path)
 {
+    // A device or a FIFO is written into as it is: moving it aside as ".bak" would
+    // take a device node away, or leave a plain file where a pipe was.
+    const QFileInfo target(path);
+    const bool special = target.exists() && !target.isFile() && !target.isDir();
     const QString backup = backupPath(path);
-    if (QFile::exists(backup))
+    if (!special && QFile::exists(backup))
         QFile::remove(backup);
-    if (QFile::exists(path))
-        QFile::rename(path, backup);
+    // A folder that refuses new names can still hold a file we may write: the save goes
+    // ahead, but the previous version is then lost for good, which must not pass
+    // for an ordinary save.
+    if (!special && QFile::exists(path) && !QFile::rename(path, backup))
+        diagErr("Can't keep the previous file '%s' as '%s'\n", path.toLocal8Bit().constData(),
+                backup.toLocal8Bit().constData());
 
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {

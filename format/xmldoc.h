@@ -13,5 +13,10 @@ QDomDocument loadXmlDocumentWithBackup(const QString &path, bool *ok);
 
 // Moves an existing file to path + ".bak" (replacing an older one) and writes the
 // document with indentation 0. False, after a line on standard error, when the file
-// could not be opened or written.
+// could not be opened or written. When the previous file cannot be moved aside (a
+// folder that refuses the rename), it is overwritten after a line on standard error.
+// A device or a FIFO is written into directly, with no ".bak".
 bool saveXmlDocument(const QDomDocument &doc, const QString &path);
+
+// The bytes saveXmlDocument writes for the document, for outputs that are not files.
+QByteArray xmlDocumentBytes(const QDomDocument &doc);

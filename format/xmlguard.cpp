@@ -52,19 +52,29 @@ bool readXmlFile(const QString &path, QByteArray *bytes)
         diagErr("Can't open file '%s' for reading\n", shown(path).constData());
         return false;
     }
-    // One byte past the limit tells a file that grew since it was looked at.
-    *bytes = file.read(MaxXmlFileBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        diagErr("Can't read file '%s': %s\n", shown(path).constData(), file.errorString().toLocal8Bit().constData());
-        return false;
+    // Read to the end rather than to the size seen above, but never past the limit: the
+    // file may grow meanwhile.
+    bytes->clear();
+    bytes->reserve(qsizetype(info.st_size));
+    char chunk[64 * 1024];
+    for (;;) {
+        const qint64 n = file.read(chunk, sizeof chunk);
+        if (n < 0) {
+            diagErr("Can't read file '%s': %s\n", shown(path).constData(),
+                    file.errorString().toLocal8Bit().constData());
+            bytes->clear();
+            return false;
+        }
+        if (n == 0)
+            return true;
+        bytes->append(chunk, qsizetype(n));
+        if (bytes->size() > MaxXmlFileBytes) {
+            diagErr("Can't read file '%s': more than %lld bytes\n", shown(path).constData(),
+                    static_cast<long long>(MaxXmlFileBytes));
+            bytes->clear();
+            return false;
+        }
     }
-    if (bytes->size() > MaxXmlFileBytes) {
-        diagErr("Can't read file '%s': more than %lld bytes\n", shown(path).constData(),
-                static_cast<long long>(MaxXmlFileBytes));
-        bytes->clear();
-        return false;
-    }
-    return true;
 }
 
 bool checkXmlDocument(const QString &path, const QByteArray &bytes)

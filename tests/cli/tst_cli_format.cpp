@@ -1,11 +1,18 @@
 // End to end: the real vant-conf-cli on real files.
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -16,8 +23,10 @@ struct Run {
 };
 
 // fileSizeLimit: when not 0, the largest file the tool may write; a longer write is cut
-// short with an error, as on a full disk.
-Run runCli(const QStringList &args, const QString &workDir = QString(), rlim_t fileSizeLimit = 0)
+// short with an error, as on a full disk. asNobody: run with the rights of "nobody" when
+// the test runs as root, who could otherwise write into any folder.
+Run runCli(const QStringList &args, const QString &workDir = QString(), rlim_t fileSizeLimit = 0,
+           bool asNobody = false)
 {
     Run r;
     const QString program = QString::fromLocal8Bit(qgetenv("VANT_CLI"));
@@ -26,13 +35,18 @@ Run runCli(const QStringList &args, const QString &workDir = QString(), rlim_t f
     QProcess p;
     if (!workDir.isEmpty())
         p.setWorkingDirectory(workDir);
-    if (fileSizeLimit) {
-        p.setChildProcessModifier([fileSizeLimit] {
-            std::signal(SIGXFSZ, SIG_IGN);
-            rlimit limit{};
-            getrlimit(RLIMIT_FSIZE, &limit);
-            limit.rlim_cur = fileSizeLimit;
-            setrlimit(RLIMIT_FSIZE, &limit);
+    if (fileSizeLimit || asNobody) {
+        p.setChildProcessModifier([fileSizeLimit, asNobody] {
+            if (fileSizeLimit) {
+                std::signal(SIGXFSZ, SIG_IGN);
+                rlimit limit{};
+                getrlimit(RLIMIT_FSIZE, &limit);
+                limit.rlim_cur = fileSizeLimit;
+                setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            // Without the switch the tool would run with root's rights: better to fail.
+            if (asNobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(125);
         });
     }
     p.start(program, args);
@@ -121,6 +135,10 @@ private slots:
     void pack_failure_keepsExistingOutput_data();
     void pack_failure_keepsExistingOutput();
     void unpack_badImage_keepsExistingValues();
+    void output_closedFolderWritableFile_writtenInPlace_data();
+    void output_closedFolderWritableFile_writtenInPlace();
+    void output_notARegularFile_writtenIntoNeverReplaced_data();
+    void output_notARegularFile_writtenIntoNeverReplaced();
 };
 
 void TestCliFormat::check_allKinds()
@@ -359,6 +377,114 @@ void TestCliFormat::unpack_badImage_keepsExistingValues()
     QVERIFY2(missing.err.startsWith("vant-conf-cli: cannot read the image '" + dir.filePath("none.bin").toLocal8Bit()),
              missing.err.constData());
     QCOMPARE(readFile(dir.filePath("v.xml")), Values);
+}
+
+void TestCliFormat::output_closedFolderWritableFile_writtenInPlace_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QByteArray>("err"); // FILE stands for the output path
+    QTest::newRow("pack") << "pack" << Image << QByteArray();
+    // The value file would keep its previous version as ".bak"; the folder refuses that.
+    QTest::newRow("unpack says the previous file is lost")
+        << "unpack" << QByteArray(Values).replace("\"200\"", "\"-56\"")
+        << QByteArray("Can't keep the previous file 'FILE' as 'FILE.bak'\n");
+}
+
+void TestCliFormat::output_closedFolderWritableFile_writtenInPlace()
+{
+    QFETCH(QString, command);
+    QFETCH(QByteArray, written);
+    QFETCH(QByteArray, err);
+    // A folder only its owner may change, holding a file anyone may write.
+    QTemporaryDir dir;
+    const QFileDevice::Permissions open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+        | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    QVERIFY(QFile::setPermissions(dir.path(), open));
+    QVERIFY(QDir(dir.path()).mkdir("shared"));
+    const QString input = dir.filePath(command == QLatin1String("pack") ? "v.xml" : "image.bin");
+    QVERIFY(writeFile(input, command == QLatin1String("pack") ? Values : Image));
+    const QString output = dir.filePath("shared/out");
+    QVERIFY(writeFile(output, "previous"));
+    QVERIFY(QFile::setPermissions(output, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther
+                                              | QFileDevice::WriteOther));
+    QVERIFY(QFile::setPermissions(dir.filePath("shared"), open & ~QFileDevice::WriteOwner));
+
+    const Run r = runCli({command, AllKinds, input, "-o", output}, QString(), 0, true);
+    QCOMPARE(r.err, err.replace("FILE", output.toLocal8Bit()));
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(readFile(output), written);
+    QCOMPARE(QDir(dir.filePath("shared")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+             QStringList{"out"});
+}
+
+void TestCliFormat::output_notARegularFile_writtenIntoNeverReplaced_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("target"); // fifo, device or stdout
+    for (const char *command : {"pack", "unpack"}) {
+        for (const char *target : {"fifo", "device", "stdout"})
+            QTest::addRow("%s into %s", command, target) << command << target;
+    }
+}
+
+void TestCliFormat::output_notARegularFile_writtenIntoNeverReplaced()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, target);
+    const bool pack = command == QLatin1String("pack");
+    const QByteArray expected = pack ? Image : QByteArray(Values).replace("\"200\"", "\"-56\"");
+    QTemporaryDir dir;
+    const QString input = dir.filePath(pack ? "v.xml" : "image.bin");
+    QVERIFY(writeFile(input, pack ? Values : Image));
+    const QString output = target == QLatin1String("stdout") ? QStringLiteral("-") : dir.filePath("out");
+    const QByteArray native = QFile::encodeName(output);
+
+    QByteArray received;
+    std::thread reader;
+    if (target == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+        // Opening blocks until the tool opens the other end; then it reads to the end.
+        reader = std::thread([&received, output] {
+            QFile f(output);
+            if (f.open(QIODevice::ReadOnly))
+                received = f.readAll();
+        });
+    } else if (target == QLatin1String("device")) {
+        // A null device of our own, so that a fault cannot take the system's /dev/null.
+        QCOMPARE(::mknod(native.constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
+    }
+
+    const Run r = runCli({command, AllKinds, input, "-o", output});
+    if (reader.joinable()) {
+        // Frees the reader if the tool never opened the FIFO.
+        const int fd = ::open(native.constData(), O_WRONLY | O_NONBLOCK);
+        if (fd >= 0)
+            ::close(fd);
+        reader.join();
+    }
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.exitCode, 0);
+    if (target == QLatin1String("stdout")) {
+        // Diagnostic lines share standard output with the file.
+        QCOMPARE(r.out, pack ? expected : "Config ok\n" + expected);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden),
+                 QStringList{QFileInfo(input).fileName()});
+        return;
+    }
+    struct stat info {};
+    QCOMPARE(::lstat(native.constData(), &info), 0);
+    if (target == QLatin1String("fifo")) {
+        QVERIFY(S_ISFIFO(info.st_mode));
+        QCOMPARE(received.toHex(' '), expected.toHex(' '));
+    } else {
+        QVERIFY(S_ISCHR(info.st_mode));
+        QCOMPARE(info.st_rdev, makedev(1, 3));
+    }
+    QStringList entries{QFileInfo(input).fileName(), "out"};
+    entries.sort();
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System),
+             entries);
 }
 
 QTEST_GUILESS_MAIN(TestCliFormat)

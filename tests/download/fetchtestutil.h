@@ -8,8 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <csignal>
-#include <sys/resource.h>
+#include "tests/support/fileaccess.h"
 
 // Makes a fresh temporary folder the working directory (with "confxml/" in it)
 // and restores the previous one afterwards.
@@ -62,36 +61,18 @@ inline QByteArray readFile(const QString &name)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
 }
 
+// True once part of the body of the description of id sits in its temporary file
+// beside the description.
+inline bool partOnDisk(const QString &id)
+{
+    const QFileInfoList parts = QDir(QStringLiteral("confxml")).entryInfoList({id + QStringLiteral(".xml.part-*")},
+                                                                           QDir::Files | QDir::Hidden);
+    return !parts.isEmpty() && parts.first().size() > 0;
+}
+
 // Every entry of a folder, hidden ones included, so that a temporary file left
 // behind shows.
 inline QStringList entriesOf(const QString &folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
-
-// Keeps the process from being killed when a write passes the file size limit; the write
-// fails with an error instead.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &previous);
-        rlimit limit = previous;
-        limit.rlim_cur = bytes;
-        ok = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &previous);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-    bool ok = false;
-
-private:
-    rlimit previous{};
-    void (*previousHandler)(int) = nullptr;
-};

@@ -5,6 +5,8 @@
 #include "format/diag.h"
 
 #include <QDomDocument>
+#include "tests/support/fileaccess.h"
+
 #include <QtTest>
 #include <memory>
 
@@ -48,3 +50,4 @@ inline ConfVar *varNamed(ConfFormat *f, const QString &name)
     auto it = f->vars.find(name);
     return it == f->vars.end() ? nullptr : &it->second;
 }
+

@@ -16,6 +16,8 @@ private slots:
     void save_again_keepsPreviousAsBackup();
     void save_unwritableDirectory_data();
     void save_unwritableDirectory();
+    void save_closedFolder_overwritesAndSaysSo_data();
+    void save_closedFolder_overwritesAndSaysSo();
     void load_encodings_data();
     void load_encodings();
     void load_missingFile_fallsBackToBackup();
@@ -94,6 +96,42 @@ void TestXmlDoc::save_unwritableDirectory()
     QVERIFY(!saveXmlDocument(docWith("<a/>"), path));
     QCOMPARE(diag.err, "Can't open file '" + path.toLocal8Bit() + "' for writing\n");
     QCOMPARE(readFile(dir.filePath("plain.txt")), QByteArray("keep"));
+}
+
+void TestXmlDoc::save_closedFolder_overwritesAndSaysSo_data()
+{
+    QTest::addColumn<QByteArray>("olderBackup"); // null: none
+    QTest::newRow("no backup yet") << QByteArray();
+    QTest::newRow("an older backup stays as it was") << QByteArray("<older/>\n");
+}
+
+void TestXmlDoc::save_closedFolder_overwritesAndSaysSo()
+{
+    QFETCH(QByteArray, olderBackup);
+    QTemporaryDir dir;
+    QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                  | QFileDevice::ExeOwner | QFileDevice::ExeOther));
+    const QString folder = dir.filePath("shared");
+    QVERIFY(QDir(dir.path()).mkdir("shared"));
+    const QString path = folder + "/v.xml";
+    QVERIFY(writeFile(path, "<previous/>\n"));
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther
+                                            | QFileDevice::WriteOther));
+    if (!olderBackup.isNull())
+        QVERIFY(writeFile(path + ".bak", olderBackup));
+    QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                              | QFileDevice::ReadOther | QFileDevice::ExeOther));
+    DiagCapture diag;
+    bool saved = false;
+    {
+        ActingAsNobody nobody;
+        QVERIFY(nobody.ok);
+        saved = saveXmlDocument(docWith("<new/>"), path);
+    }
+    QVERIFY(saved);
+    QCOMPARE(readFile(path), QByteArray("<new/>\n"));
+    QCOMPARE(diag.err, "Can't keep the previous file '" + path.toLocal8Bit() + "' as '" + path.toLocal8Bit() + ".bak'\n");
+    QCOMPARE(readFile(path + ".bak"), olderBackup.isNull() ? QByteArray("<missing>") : olderBackup);
 }
 
 void TestXmlDoc::load_encodings_data()

@@ -136,9 +136,22 @@ bool loadValuesFile(ConfFormat *format, const QString &path, QString *error)
     return true;
 }
 
+bool isStandardOutput(const QString &path)
+{
+    return path == QLatin1String("-");
+}
+
 bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *error)
 {
     QString reason;
+    if (isStandardOutput(path)) {
+        QFile out;
+        if (out.open(stdout, QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.flush())
+            return true;
+        *error = QStringLiteral("cannot write to standard output: %1").arg(out.errorString());
+        return false;
+    }
+    // Devices and FIFOs are written into rather than replaced (see writeWholeFile).
     if (writeWholeFile(path, bytes, &reason))
         return true;
     *error = QStringLiteral("cannot write '%1': %2").arg(path, reason);

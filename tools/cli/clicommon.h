@@ -43,8 +43,12 @@ bool loadValuesFile(ConfFormat *format, const QString &path, QString *error);
 // Reads and unpacks an image file into the format.
 bool loadImageFile(ConfFormat *format, const QString &path, QString *error);
 
+// "-": standard output rather than a file of that name.
+bool isStandardOutput(const QString &path);
+
 // Writes through a temporary file in the same directory, so an existing file is
-// replaced only by a complete new one.
+// replaced only by a complete new one. A device or a FIFO is written into, and "-"
+// means standard output.
 bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *error);
 
 } // namespace cli

@@ -2,6 +2,7 @@
 #include "tools/cli/cli.h"
 #include "tools/cli/clicommon.h"
 #include "tools/cli/clitree.h"
+#include "format/valuefile.h"
 #include "tree/qmytreewidgetitem.h"
 
 #include <QTextStream>
@@ -83,7 +84,13 @@ int runUnpack(const cli::Arguments &parsed)
     ConfFormat *format = description.format.get();
     if (!cli::loadImageFile(format, parsed.positional.at(1), &error))
         return cli::fail(error);
-    // The value file keeps its previous version as ".bak" while it is rewritten.
+    if (cli::isStandardOutput(parsed.output)) {
+        if (!cli::writeFileSafely(parsed.output, valueFileBytes(*format), &error))
+            return cli::fail(error);
+        return cli::ExitOk;
+    }
+    // The value file keeps its previous version as ".bak" while it is rewritten; a
+    // device or a FIFO is written into as it is.
     if (!format->saveValues(parsed.output))
         return cli::fail(QStringLiteral("cannot write the value file '%1'").arg(parsed.output));
     return cli::ExitOk;
