@@ -7,7 +7,9 @@
 #include "format/diag.h"
 #include "device/sim/simhid.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -81,6 +83,10 @@ private slots:
     void faults_endWithCodeAndLines();
     void cancel_atEndOfConnection_data();
     void cancel_atEndOfConnection();
+
+    void signals_progressRisesThenOneResult_data();
+    void signals_progressRisesThenOneResult();
+    void waitForResult_neverStarted_returnsAtOnce();
 
     void blockFunctions_withoutDevice_failAtOnce();
     void link_lowerCaseHid_isAPortName();
@@ -465,6 +471,58 @@ void TestHidLink::cancel_atEndOfConnection()
     QCOMPARE(run(device, operation), result);
     QCOMPARE(sim->setReports().size(), setCalls);
     QCOMPARE(sim->openCount(), 0);
+}
+
+void TestHidLink::signals_progressRisesThenOneResult_data()
+{
+    QTest::addColumn<char>("operation");
+    QTest::addColumn<QList<SimHidFault>>("faults");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("lastProgress"); // -1: no progress signal at all
+    QTest::newRow("identify: result only") << 'I' << QList<SimHidFault>{} << int(Ok) << -1;
+    QTest::newRow("download: up to 100") << 'R' << QList<SimHidFault>{} << int(Ok) << 100;
+    QTest::newRow("upload of 16384 bytes: up to 100") << 'W' << QList<SimHidFault>{} << int(Ok) << 100;
+    // The first get-feature call answers the information request; the 60th, for block 59, fails.
+    QTest::newRow("download failing at block 60: stops where it was")
+        << 'R' << QList<SimHidFault>{{SimHidFaultKind::GetFails, 60}} << int(ProtocolError) << 58 * 64 * 100 / 16384;
+}
+
+void TestHidLink::signals_progressRisesThenOneResult()
+{
+    QFETCH(char, operation);
+    QFETCH(QList<SimHidFault>, faults);
+    QFETCH(int, result);
+    QFETCH(int, lastProgress);
+    model.imageCapacity = ImageCapacity;
+    sim->faults = faults;
+    Device device(QStringLiteral("HID"), sim);
+    device.setImage(pattern(ImageCapacity, 3));
+    QSignalSpy progress(&device, &Device::progressChanged);
+    QSignalSpy done(&device, &Device::resultReady);
+    QCOMPARE(run(device, operation), result);
+
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(done.first().first().toInt(), result);
+    QList<int> values;
+    for (const QList<QVariant> &signal : progress)
+        values.append(signal.first().toInt());
+    for (int i = 0; i < values.size(); ++i)
+        QVERIFY2(values[i] > (i == 0 ? 0 : values[i - 1]), qPrintable(QString::number(values[i])));
+    QCOMPARE(values.isEmpty() ? -1 : values.last(), lastProgress);
+    QCOMPARE(device.progress(), qMax(lastProgress, 0));
+    QCOMPARE(device.waitForResult(), result);
+}
+
+void TestHidLink::waitForResult_neverStarted_returnsAtOnce()
+{
+    Device device(QStringLiteral("HID"), sim);
+    QElapsedTimer timer;
+    timer.start();
+    device.waitForResult();
+    QVERIFY(!device.hasResult());
+    QVERIFY(!device.isFinished());
+    QVERIFY2(timer.elapsed() < 100, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(sim->calls.isEmpty());
 }
 
 void TestHidLink::blockFunctions_withoutDevice_failAtOnce()
