@@ -12,7 +12,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <termios.h>
+#include <unistd.h>
 
 class TestSerialPort : public QObject
 {
