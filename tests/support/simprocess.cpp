@@ -2,12 +2,13 @@
 
 #include <QElapsedTimer>
 
-QString SimProcess::start(const QStringList &args)
+QString SimProcess::start(const QStringList &args, const QProcessEnvironment &environment)
 {
     const QString program = QString::fromLocal8Bit(qgetenv("VANT_DEVSIM"));
     if (program.isEmpty())
         return {};
     process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.setProcessEnvironment(environment);
     process.start(program, args);
     if (!process.waitForStarted(5000))
         return {};
@@ -24,11 +25,12 @@ QString SimProcess::start(const QStringList &args)
 int SimProcess::stop()
 {
     if (process.state() == QProcess::NotRunning)
-        return process.exitCode();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     process.terminate();
     if (!process.waitForFinished(5000)) {
         process.kill();
         process.waitForFinished(2000);
+        return -1;
     }
-    return process.exitCode();
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }

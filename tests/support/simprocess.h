@@ -3,6 +3,7 @@
 // port path on its first line, then serves commands until it is told to stop.
 #include <QByteArray>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -12,11 +13,13 @@ public:
     ~SimProcess() { stop(); }
 
     // Starts the simulator and returns the port path it prints; empty when it did not start.
-    QString start(const QStringList &args);
+    QString start(const QStringList &args,
+                  const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 
     bool running() { return process.state() == QProcess::Running; }
 
-    // Ends the simulator the way the user would (SIGTERM) and returns its exit code.
+    // Ends the simulator the way the user would (SIGTERM) and returns its exit code; -1 when it
+    // crashed or had to be killed.
     int stop();
 
     bool waitForExit(int ms) { return process.state() == QProcess::NotRunning || process.waitForFinished(ms); }
