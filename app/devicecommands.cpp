@@ -30,10 +30,10 @@ const char *const DefaultPort = "COM1";
 const int WorkerNeverRan = -1;
 
 // One device command at a time (or the link settings, which list the ports the command may be
-// about to open): a second transfer started from the same window would only fight the first
-// for the same device. The progress dialog is modal to the window, which keeps the menus and shortcuts out
-// of reach; this flag also turns away anything that reaches a slot during the wait (an
-// action triggered from code, or a key after Cancel has hidden the dialog).
+// about to open): the window's choice, since a second transfer started from it would only
+// fight the first for the same device. The progress dialog is modal to the window, which keeps
+// the menus and shortcuts out of reach; this flag also turns away anything that reaches a slot
+// during the wait (an action triggered from code, or a key after Cancel has hidden the dialog).
 class TransferLock
 {
 public:
@@ -187,7 +187,7 @@ void MainWindow::devFirmware()
 
 void MainWindow::devCOMport()
 {
-    // The port list below is the serial layer's, which a running worker may be reading.
+    // One thing at a time (see TransferLock): no port list while a command may be opening a port.
     if (transferRunning)
         return;
     QDialog dialog(this);
