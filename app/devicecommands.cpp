@@ -4,7 +4,8 @@
 #include "app/mainwindow.h"
 
 #include "device/device.h"
-#include "device/serialport.h"
+#include "device/hidbackend.h"
+#include "device/portlist.h"
 #include "format/confformat.h"
 #include "tree/conftree.h"
 
@@ -15,7 +16,6 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QSettings>
-#include <QThread>
 
 #include <memory>
 
@@ -25,18 +25,15 @@ const char *const KeyDriver = "Link/Driver";
 const char *const KeyPort = "Link/COMPort";
 const char *const DefaultPort = "COM1";
 
-// How often the wait shows the progress and passes a Cancel press on.
-const unsigned long WaitPollMs = 50;
-
 // The result of a worker whose thread never ran: no result code of the link, so the user
 // is told "Unknown error." rather than a success.
 const int WorkerNeverRan = -1;
 
-// The link layer keeps one port, one HID handle and one port list for the whole process, so
-// only one device command (or the link settings, which rebuild the port list) may run at a
-// time. The progress dialog is modal to the window, which keeps the menus and shortcuts out
-// of reach; this flag also turns away anything that reaches a slot during the wait (an
-// action triggered from code, or a key after Cancel has hidden the dialog).
+// One device command at a time (or the link settings, which list the ports the command may be
+// about to open): the window's choice, since a second transfer started from it would only
+// fight the first for the same device. The progress dialog is modal to the window, which keeps
+// the menus and shortcuts out of reach; this flag also turns away anything that reaches a slot
+// during the wait (an action triggered from code, or a key after Cancel has hidden the dialog).
 class TransferLock
 {
 public:
@@ -64,12 +61,14 @@ private:
 
 Device *MainWindow::devCreate()
 {
+    // The simulated HID device when one was chosen for this window, else the real one.
+    HidBackend *hid = HidBackendChoice::of(this);
     const int driver = settings->value(KeyDriver, LinkDriverAuto).toInt();
     if (driver == LinkDriverAuto)
-        return new Device(this);
+        return new Device(QStringLiteral("AUTO"), hid, this);
     if (driver == LinkDriverSerial)
-        return new Device(settings->value(KeyPort, QString::fromLatin1(DefaultPort)).toString(), this);
-    return new Device(QStringLiteral("HID"), this);
+        return new Device(settings->value(KeyPort, QString::fromLatin1(DefaultPort)).toString(), hid, this);
+    return new Device(QStringLiteral("HID"), hid, this);
 }
 
 int MainWindow::devWait(Device *worker)
@@ -84,14 +83,13 @@ int MainWindow::devWait(Device *worker)
     progress.setAutoClose(false);
     progress.setWindowModality(Qt::WindowModal);
 
-    while (worker->isRunning()) {
-        progress.setValue(qBound(0, worker->progress.load(std::memory_order_relaxed), 100));
-        if (progress.wasCanceled())
-            worker->cancelRequested.store(true, std::memory_order_relaxed);
-        QCoreApplication::processEvents();
-        QThread::msleep(WaitPollMs);
-    }
-    return worker->isFinished() ? worker->result : WorkerNeverRan;
+    connect(worker, &Device::progressChanged, &progress,
+            [&progress](int value) { progress.setValue(qBound(0, value, 100)); });
+    // Escape, closing the dialog and its button all come here; the worker ends when it can.
+    connect(&progress, &QProgressDialog::canceled, worker, [worker] { worker->requestCancel(); });
+    progress.setValue(qBound(0, worker->progress(), 100));
+    worker->waitForResult();
+    return worker->isFinished() ? worker->result() : WorkerNeverRan;
 }
 
 void MainWindow::devError(int code)
@@ -116,7 +114,7 @@ void MainWindow::devID()
     }
     // One pass over the text, so a '%' in an identifier is shown as it is.
     QMessageBox::information(this, tr("Information"),
-                             tr("Hardware ID: %1\nSoftware ID: %2").arg(worker->hardwareId, worker->softwareId));
+                             tr("Hardware ID: %1\nSoftware ID: %2").arg(worker->hardwareId(), worker->softwareId()));
 }
 
 void MainWindow::devDownload()
@@ -131,11 +129,12 @@ void MainWindow::devDownload()
         devError(code);
         return;
     }
-    if (!tree->loadFormat(worker->softwareId)) {
+    if (!tree->loadFormat(worker->softwareId())) {
         QMessageBox::critical(this, tr("Error"), tr("Can't get device descriptor.\nNo Internet connection ?"));
         return;
     }
-    if (tree->format->unpack(worker->image, worker->imageLength))
+    const QByteArray &image = worker->image();
+    if (tree->format->unpack(reinterpret_cast<const uchar *>(image.constData()), int(image.size())))
         QMessageBox::information(this, tr("Information"), tr("Transfer ok."));
     else
         QMessageBox::critical(this, tr("Error"), tr("Binary data format error."));
@@ -159,7 +158,7 @@ void MainWindow::devUpload()
         return;
     }
     const std::unique_ptr<Device> worker(devCreate());
-    worker->imageLength = tree->format->pack(worker->image);
+    worker->setImage(tree->format->pack());
     worker->startUpload(tree->formatId);
     const int code = devWait(worker.get());
     if (code != Ok)
@@ -188,7 +187,7 @@ void MainWindow::devFirmware()
 
 void MainWindow::devCOMport()
 {
-    // The port list below is the serial layer's, which a running worker may be reading.
+    // One thing at a time (see TransferLock): no port list while a command may be opening a port.
     if (transferRunning)
         return;
     QDialog dialog(this);

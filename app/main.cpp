@@ -1,11 +1,13 @@
 #include "app/mainwindow.h"
 #include "app/startup.h"
-#include "device/usbhid.h"
+#include "device/hidbackend.h"
+#include "device/sim/simhidenv.h"
 #include "format/appidentity.h"
-#include "tools/devsim/simhidenv.h"
 
 #include <QApplication>
 #include <QTranslator>
+
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -14,8 +16,8 @@ int main(int argc, char *argv[])
     setApplicationIdentity();
     Startup::addLibraryPaths();
     // VANT_HID_SIM=<image file>: a simulated HID device, to try the program without the hardware.
-    if (const UsbHidBackend *simulated = simulatedHidFromEnvironment())
-        usbhidSetBackend(simulated);
+    // Made before the window, so it outlives every worker the window starts.
+    const std::unique_ptr<HidBackend> simulatedHid = simulatedHidFromEnvironment();
 
     QTranslator qtTranslator;
     Startup::installTranslation(qtTranslator, QStringLiteral("qt_"));
@@ -24,6 +26,8 @@ int main(int argc, char *argv[])
     Startup::installTranslation(appTranslator, QStringLiteral("vant-conf_"));
 
     MainWindow *window = new MainWindow;
+    if (simulatedHid)
+        new HidBackendChoice(simulatedHid.get(), window);
     window->show();
     Startup::armQuitTimerForTests();
     app.exec(); // its value is not the program's: start and stop always end with 0

@@ -3,7 +3,7 @@
 // ACK each (10 bits a byte); the two 100 ms settles before the identification and before the
 // transfer are part of the protocol and are taken off. Target: at most 1.03 times the line.
 #include "device/device.h"
-#include "tests/device/simprocess.h"
+#include "tests/support/simprocess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -53,9 +53,9 @@ int main(int argc, char **argv)
         device.startDownload();
         device.wait();
         const double seconds = timer.nsecsElapsed() / 1e9;
-        if (device.result != Ok || device.imageLength != ImageCapacity) {
-            std::fprintf(stderr, "bench_serial: download failed with %d (%d bytes)\n", device.result,
-                         device.imageLength);
+        if (device.result() != Ok || device.image().size() != ImageCapacity) {
+            std::fprintf(stderr, "bench_serial: download failed with %d (%d bytes)\n", device.result(),
+                         int(device.image().size()));
             return 1;
         }
         const double ratio = (seconds - SettlesS) / WireLimitS;

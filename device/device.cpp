@@ -1,28 +1,25 @@
 #include "device/device.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 
-Device::Device(const QString &link, QObject *parent)
-    : QThread(parent), link(link)
-{
-}
-
-Device::Device(QObject *parent)
-    : Device(QStringLiteral("AUTO"), parent)
+Device::Device(const QString &link, HidBackend *hidBackend, QObject *parent)
+    : QThread(parent), m_link(link), m_hidBackend(hidBackend)
 {
 }
 
 Device::~Device()
 {
-    cancelRequested.store(true, std::memory_order_relaxed);
+    requestCancel();
     wait();
 }
 
 void Device::startOperation(char op)
 {
-    operation = op;
-    progress.store(0, std::memory_order_relaxed);
-    cancelRequested.store(false, std::memory_order_relaxed);
+    m_operation = op;
+    m_progress.store(0, std::memory_order_relaxed);
+    m_cancelRequested.store(false, std::memory_order_relaxed);
+    m_hasResult.store(false, std::memory_order_relaxed);
     start(QThread::InheritPriority);
 }
 
@@ -38,14 +35,47 @@ void Device::startDownload()
 
 void Device::startUpload(const QString &expected)
 {
-    expectedSoftwareId = expected;
+    m_expectedSoftwareId = expected;
     startOperation('W');
 }
 
 void Device::startFirmwareUpdate(const QString &fileName)
 {
-    firmwareFile = fileName;
+    m_firmwareFile = fileName;
     startOperation('P');
+}
+
+void Device::setProgress(int value)
+{
+    if (m_progress.exchange(value, std::memory_order_relaxed) != value)
+        emit progressChanged(value);
+}
+
+void Device::setIdentifiers(const QString &hardwareId, const QString &softwareId)
+{
+    m_hardwareId = hardwareId;
+    m_softwareId = softwareId;
+}
+
+void Device::run()
+{
+    m_result = runOperation();
+    // Set before the signal: a waiter that looks after this point does not wait, one that
+    // looked before gets the signal.
+    m_hasResult.store(true, std::memory_order_release);
+    emit resultReady(m_result);
+}
+
+int Device::waitForResult()
+{
+    if (isRunning() && !hasResult()) {
+        QEventLoop loop;
+        connect(this, &Device::resultReady, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+        if (!hasResult())
+            loop.exec();
+    }
+    wait();
+    return m_result;
 }
 
 QString deviceResultMessage(int code)

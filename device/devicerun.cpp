@@ -1,84 +1,67 @@
-// The worker thread's body: the choice of link and the serial connection.
+// The worker thread's body: the choice of link. Every link is made here, on the worker's own
+// thread, and ends with the operation.
 #include "device/device.h"
-#include "device/serialport.h"
+#include "device/hidbackend.h"
+#include "device/hidlink.h"
+#include "device/portlist.h"
+#include "device/seriallink.h"
 #include "device/serialprotocol.h"
-#include "device/usbhid.h"
 
 #include "format/diag.h"
 
+#include <memory>
+
 namespace {
 
-constexpr int LineBaud = 115200;
 const char AutoPortMark[] = "VANT USB";
 
-void runSerialConnection(Device *device)
+// The port name of the first listed port whose description marks it as the device's; empty
+// when there is none.
+QString findAutoPort()
 {
-    comSetup(LineBaud, 8, 0, 1, false);
-    blockNumber = 1;
-    switch (device->operation) {
-    case 'I':
-        device->result = serialIdentify(device);
-        break;
-    case 'R':
-        device->result = serialDownload(device);
-        break;
-    case 'W':
-        device->result = serialUpload(device);
-        break;
-    case 'P':
-        device->result = serialFirmware(device);
-        break;
-    default:
-        device->result = ProtocolError;
-        break;
+    const QStringList ports = comListPorts();
+    for (int i = 0; i < ports.size(); ++i) {
+        diagOut("%d: '%s'\n", i, qPrintable(ports[i]));
+        if (ports[i].contains(QLatin1String(AutoPortMark))) {
+            const qsizetype blank = ports[i].indexOf(QLatin1Char(' '));
+            return blank < 0 ? ports[i] : ports[i].left(blank);
+        }
     }
-    comClose();
-    if (device->canceled())
-        device->result = Canceled;
+    return QString();
+}
+
+int runSerial(const QString &portName, Device &device)
+{
+    SerialLink link;
+    if (!link.open(portName))
+        return PortError;
+    return runSerialConnection(link, device);
 }
 
 } // namespace
 
-void Device::run()
+int Device::runOperation()
 {
-    if (link == QLatin1String("AUTO")) {
-        if (usbhidFind()) {
-            runHidConnection(this);
-            return;
-        }
-        const QStringList ports = comListPorts();
-        QString found;
-        for (int i = 0; i < ports.size(); ++i) {
-            diagOut("%d: '%s'\n", i, qPrintable(ports[i]));
-            if (ports[i].contains(QLatin1String(AutoPortMark))) {
-                found = ports[i];
-                break;
-            }
-        }
-        if (found.isEmpty()) {
-            result = NotFound;
-            return;
-        }
-        const qsizetype blank = found.indexOf(QLatin1Char(' '));
-        const QString name = blank < 0 ? found : found.left(blank);
-        if (!comOpen(name.toLocal8Bit().constData())) {
-            result = PortError;
-            return;
-        }
-        runSerialConnection(this);
-        return;
+    std::unique_ptr<HidBackend> hidapi;
+    HidBackend *backend = m_hidBackend;
+    if (!backend) {
+        hidapi = std::make_unique<HidapiBackend>();
+        backend = hidapi.get();
     }
-    if (link == QLatin1String("HID")) {
-        if (!usbhidFind()) {
-            result = NotFound;
-            return;
-        }
-        runHidConnection(this);
-        return;
+    if (m_link == QLatin1String("AUTO")) {
+        HidLink hid(*backend);
+        if (hid.find())
+            return runHidConnection(hid, *this);
+        const QString found = findAutoPort();
+        if (found.isEmpty())
+            return NotFound;
+        return runSerial(found, *this);
     }
-    if (!comOpen(link.toLocal8Bit().constData())) {
-        result = PortError;
-        return;
+    if (m_link == QLatin1String("HID")) {
+        HidLink hid(*backend);
+        if (!hid.find())
+            return NotFound;
+        return runHidConnection(hid, *this);
     }
-    runSerialConnection(this);
+    return runSerial(m_link, *this);
 }

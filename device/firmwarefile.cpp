@@ -1,6 +1,8 @@
 #include "device/device.h"
 
-#include "format/confformat.h"
+#include "format/crc16.h"
+
+#include <climits>
 
 #include <QFile>
 

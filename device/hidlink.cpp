@@ -1,41 +1,24 @@
 #include "device/hidlink.h"
 
 #include "device/device.h"
+#include "device/hidbackend.h"
+
+#include "format/diag.h"
 
 #include <QString>
 
 #include <cstring>
 
-uchar hidReport[UsbHidReportSize];
-DeviceInfo hidInfo;
-
 namespace {
-
-void setHeader(uchar command, int address)
-{
-    hidReport[0] = 0;
-    hidReport[HidAddressOffset] = uchar(address);
-    hidReport[HidAddressOffset + 1] = uchar(address >> 8);
-    hidReport[HidAddressOffset + 2] = uchar(address >> 16);
-    hidReport[HidCommandOffset] = command;
-}
 
 qint32 readLe32(const uchar *p)
 {
     return qint32(quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24);
 }
 
-// Sends a request that expects an answer and fetches the answer into hidReport.
-bool request(uchar command, int address)
-{
-    std::memset(hidReport, 0, sizeof hidReport);
-    setHeader(command, address);
-    return usbhidSetReport(hidReport, UsbHidReportSize) && usbhidGetReport(hidReport, UsbHidReportSize);
-}
-
 // Writes `length` bytes of `data` in 64-byte blocks of the given kind, the last one filled up
 // with 0xFF; progress goes by blocks written against the length.
-int writeBlocks(Device *device, int kind, const uchar *data, int length)
+int writeBlocks(HidLink &link, Device &device, int kind, const uchar *data, int length)
 {
     uchar block[HidBlockSize];
     qint64 written = 0;
@@ -43,17 +26,113 @@ int writeBlocks(Device *device, int kind, const uchar *data, int length)
         const int count = qMin(HidBlockSize, length - offset);
         std::memcpy(block, data + offset, size_t(count));
         std::memset(block + count, 0xFF, size_t(HidBlockSize - count));
-        if (!hidWriteBlock(kind, offset, block))
+        if (!link.writeBlock(kind, offset, block))
             return ProtocolError;
         ++written;
-        device->setProgress(qint32(written * 6400 / length));
-        if (device->canceled())
+        device.setProgress(int(written * 6400 / length));
+        if (device.isCancelRequested())
             return Canceled;
     }
     return Ok;
 }
 
 } // namespace
+
+HidLink::HidLink(HidBackend &backend)
+    : m_backend(backend)
+{
+}
+
+HidLink::~HidLink()
+{
+    release();
+}
+
+QByteArray usbhidManufacturer8Bit(const char16_t *units)
+{
+    QByteArray text;
+    for (; *units; ++units)
+        text.append(*units > 0xFF ? '?' : char(*units));
+    return text;
+}
+
+bool HidLink::manufacturerMatches(void *handle)
+{
+    char16_t units[UsbHidManufacturerUnits];
+    std::memset(units, 0, sizeof units);
+    if (!m_backend.manufacturer(handle, units, UsbHidManufacturerUnits))
+        return false;
+    // However the backend filled it, the text ends inside the buffer.
+    units[UsbHidManufacturerUnits - 1] = 0;
+    return usbhidManufacturer8Bit(units) == QByteArray(UsbHidManufacturer);
+}
+
+bool HidLink::find()
+{
+    release();
+    const QList<UsbHidInterface> interfaces = m_backend.enumerate();
+    for (const UsbHidInterface &candidate : interfaces) {
+        // The system lists vendor and product without opening anything: keyboards and the like
+        // are left alone.
+        if (candidate.vendorId != UsbHidVendorId || candidate.productId != UsbHidProductId)
+            continue;
+        void *handle = m_backend.open(candidate.path);
+        if (!handle)
+            continue;
+        if (manufacturerMatches(handle)) {
+            m_handle = handle;
+            return true;
+        }
+        m_backend.close(handle);
+    }
+    diagOut("Can't open USB device\n");
+    return false;
+}
+
+void HidLink::release()
+{
+    if (!m_handle)
+        return;
+    m_backend.close(m_handle);
+    m_handle = nullptr;
+}
+
+bool HidLink::setReport(const uchar *buffer, int size)
+{
+    if (!m_handle || m_backend.setFeature(m_handle, buffer, size) != size) {
+        diagOut("\nusbhidSetReport failed\n");
+        return false;
+    }
+    return true;
+}
+
+bool HidLink::getReport(uchar *buffer, int size)
+{
+    buffer[0] = 0;
+    // A shorter reply would leave the request's own bytes in the buffer, to be taken for data.
+    if (!m_handle || m_backend.getFeature(m_handle, buffer, size) != size) {
+        diagOut("\nusbhidGetReport failed\n");
+        return false;
+    }
+    return true;
+}
+
+void HidLink::setHeader(uchar command, int address)
+{
+    m_report[0] = 0;
+    m_report[HidAddressOffset] = uchar(address);
+    m_report[HidAddressOffset + 1] = uchar(address >> 8);
+    m_report[HidAddressOffset + 2] = uchar(address >> 16);
+    m_report[HidCommandOffset] = command;
+}
+
+// Sends a request that expects an answer and fetches the answer into the report buffer.
+bool HidLink::request(uchar command, int address)
+{
+    std::memset(m_report, 0, sizeof m_report);
+    setHeader(command, address);
+    return setReport(m_report, UsbHidReportSize) && getReport(m_report, UsbHidReportSize);
+}
 
 void hidCleanId(char *field)
 {
@@ -70,103 +149,106 @@ void hidCleanId(char *field)
     }
 }
 
-bool hidReadInfo()
+bool HidLink::readInfo()
 {
-    if (!usbhidIsOpen() || !request(HidCommand::Info, 0))
+    if (!isOpen() || !request(HidCommand::Info, 0))
         return false;
-    const uchar *data = hidReport + HidDataOffset;
-    std::memcpy(hidInfo.softwareId, data, HidIdFieldSize);
-    std::memcpy(hidInfo.hardwareId, data + HidIdFieldSize, HidIdFieldSize);
-    hidCleanId(hidInfo.softwareId);
-    hidCleanId(hidInfo.hardwareId);
-    hidInfo.imageCapacity = readLe32(data + 2 * HidIdFieldSize);
-    hidInfo.firmwareCapacity = readLe32(data + 2 * HidIdFieldSize + 4);
+    const uchar *data = m_report + HidDataOffset;
+    std::memcpy(m_info.softwareId, data, HidIdFieldSize);
+    std::memcpy(m_info.hardwareId, data + HidIdFieldSize, HidIdFieldSize);
+    hidCleanId(m_info.softwareId);
+    hidCleanId(m_info.hardwareId);
+    m_info.imageCapacity = readLe32(data + 2 * HidIdFieldSize);
+    m_info.firmwareCapacity = readLe32(data + 2 * HidIdFieldSize + 4);
     return true;
 }
 
-bool hidReadBlock(int address, uchar *destination)
+bool HidLink::readBlock(int address, uchar *destination)
 {
-    if (!usbhidIsOpen() || !request(HidCommand::ReadImage, address))
+    if (!isOpen() || !request(HidCommand::ReadImage, address))
         return false;
-    std::memcpy(destination, hidReport + HidDataOffset, HidBlockSize);
+    std::memcpy(destination, m_report + HidDataOffset, HidBlockSize);
     return true;
 }
 
-bool hidWriteBlock(int kind, int address, const uchar *source)
+bool HidLink::writeBlock(int kind, int address, const uchar *source)
 {
-    if (!usbhidIsOpen())
+    if (!isOpen())
         return false;
     setHeader(uchar(HidCommand::Write + kind), address);
-    std::memcpy(hidReport + HidDataOffset, source, HidBlockSize);
-    return usbhidSetReport(hidReport, UsbHidReportSize);
+    std::memcpy(m_report + HidDataOffset, source, HidBlockSize);
+    return setReport(m_report, UsbHidReportSize);
 }
 
-int hidDownload(Device *device)
+int hidDownload(HidLink &link, Device &device)
 {
-    const quint32 capacity = quint32(hidInfo.imageCapacity);
+    const quint32 capacity = quint32(link.info().imageCapacity);
     const int size = capacity < quint32(ImageCapacity) ? int(capacity) : ImageCapacity;
-    device->imageLength = 0;
-    while (device->imageLength < size) {
-        if (!hidReadBlock(device->imageLength, device->image + device->imageLength))
+    QByteArray image;
+    device.setImage(image);
+    uchar block[HidBlockSize];
+    while (image.size() < size) {
+        if (!link.readBlock(int(image.size()), block))
             return ProtocolError;
-        device->imageLength += HidBlockSize;
-        device->setProgress(device->imageLength * 100 / ImageCapacity);
+        image.append(reinterpret_cast<const char *>(block), HidBlockSize);
+        device.setImage(image);
+        device.setProgress(int(image.size() * 100 / ImageCapacity));
     }
     return Ok;
 }
 
-int hidUpload(Device *device)
+int hidUpload(HidLink &link, Device &device)
 {
-    if (device->softwareId != device->expectedSoftwareId)
+    if (device.softwareId() != device.expectedSoftwareId())
         return Incompatible;
-    // The image buffer holds no more than ImageCapacity bytes, whatever the device takes.
-    if (device->imageLength > hidInfo.imageCapacity || device->imageLength > ImageCapacity)
+    const QByteArray &image = device.image();
+    // No device holds more than ImageCapacity bytes, whatever this one says it takes.
+    if (image.size() > link.info().imageCapacity || image.size() > ImageCapacity)
         return Incompatible;
-    return writeBlocks(device, HidImageBlock, device->image, device->imageLength);
+    return writeBlocks(link, device, HidImageBlock, reinterpret_cast<const uchar *>(image.constData()),
+                       int(image.size()));
 }
 
-int hidFirmware(Device *device)
+int hidFirmware(HidLink &link, Device &device)
 {
     QByteArray payload;
-    const int checked = firmwareCheck(device->firmwareFile, device->hardwareId, &payload);
+    const int checked = firmwareCheck(device.firmwareFile(), device.hardwareId(), &payload);
     if (checked != Ok)
         return checked;
     // A payload past the 24-bit address would wrap onto its own start.
-    if (payload.size() > hidInfo.firmwareCapacity || payload.size() > HidAddressLimit)
+    if (payload.size() > link.info().firmwareCapacity || payload.size() > HidAddressLimit)
         return Incompatible;
     if (payload.isEmpty())
         return Ok;
-    return writeBlocks(device, HidFirmwareBlock, reinterpret_cast<const uchar *>(payload.constData()),
+    return writeBlocks(link, device, HidFirmwareBlock, reinterpret_cast<const uchar *>(payload.constData()),
                        int(payload.size()));
 }
 
-void runHidConnection(Device *device)
+int runHidConnection(HidLink &link, Device &device)
 {
-    if (!hidReadInfo()) {
-        device->result = ProtocolError;
-        usbhidRelease();
-        return;
+    if (!link.readInfo()) {
+        link.release();
+        return ProtocolError;
     }
-    device->hardwareId = QString::fromLatin1(hidInfo.hardwareId);
-    device->softwareId = QString::fromLatin1(hidInfo.softwareId);
-    switch (device->operation) {
+    device.setIdentifiers(QString::fromLatin1(link.info().hardwareId), QString::fromLatin1(link.info().softwareId));
+    int result;
+    switch (device.operation()) {
     case 'I':
-        device->result = Ok;
+        result = Ok;
         break;
     case 'R':
-        device->result = hidDownload(device);
+        result = hidDownload(link, device);
         break;
     case 'W':
-        device->result = hidUpload(device);
+        result = hidUpload(link, device);
         break;
     case 'P':
-        device->result = hidFirmware(device);
+        result = hidFirmware(link, device);
         break;
     default:
-        device->result = ProtocolError;
+        result = ProtocolError;
         break;
     }
-    usbhidRelease();
-    if (device->canceled())
-        device->result = Canceled;
+    link.release();
+    return device.isCancelRequested() ? int(Canceled) : result;
 }

@@ -1,26 +1,14 @@
 #pragma once
-// The HID form of each device operation: the information request, image and firmware blocks,
-// and the download, upload and firmware update built on them. Worker thread only.
-#include "device/usbhid.h"
+// The USB-HID link: finding the device among the present HID interfaces through a backend,
+// holding it, and the information request, image and firmware blocks exchanged as feature
+// reports; then the download, upload and firmware update built on them. One link belongs to
+// one worker and is used on that worker's thread only.
+#include "device/protocol.h"
+
+#include <QByteArray>
 
 class Device;
-
-// Bytes 1-4 of a report: the 24-bit address, then the command byte.
-constexpr int HidAddressOffset = 1;
-constexpr int HidCommandOffset = 4;
-constexpr int HidDataOffset = 5;
-constexpr int HidBlockSize = 64;
-// The highest address the report can carry, plus one.
-constexpr int HidAddressLimit = 1 << 24;
-constexpr int HidIdFieldSize = 16;
-
-namespace HidCommand {
-constexpr uchar Info = 0x7F;
-constexpr uchar ReadImage = 0x00;
-constexpr uchar Write = 0x80; // plus the kind
-} // namespace HidCommand
-
-enum HidBlockKind { HidImageBlock = 0, HidFirmwareBlock = 1 };
+class HidBackend;
 
 // The device's answer to the information request, identifiers cleaned.
 struct DeviceInfo {
@@ -30,18 +18,54 @@ struct DeviceInfo {
     qint32 firmwareCapacity;
 };
 
-// Process-wide, like the device handle: the one report buffer, and what the last successful
-// information request returned.
-extern uchar hidReport[UsbHidReportSize];
-extern DeviceInfo hidInfo;
+class HidLink
+{
+public:
+    explicit HidLink(HidBackend &backend);
+    ~HidLink(); // releases the device
+    HidLink(const HidLink &) = delete;
+    HidLink &operator=(const HidLink &) = delete;
+
+    // Finds the first present interface that matches and keeps it open; false (after "Can't
+    // open USB device") when there is none.
+    bool find();
+    // Closes the device if one is held.
+    void release();
+    bool isOpen() const { return m_handle != nullptr; }
+
+    // Sends `buffer` as a feature report; false after "\nusbhidSetReport failed".
+    bool setReport(const uchar *buffer, int size);
+    // Reads a feature report with ID 0 into `buffer`; false after "\nusbhidGetReport failed".
+    bool getReport(uchar *buffer, int size);
+
+    bool readInfo();
+    bool readBlock(int address, uchar *destination);
+    bool writeBlock(int kind, int address, const uchar *source);
+
+    // What the last successful information request returned.
+    const DeviceInfo &info() const { return m_info; }
+
+private:
+    void setHeader(uchar command, int address);
+    bool request(uchar command, int address);
+    bool manufacturerMatches(void *handle);
+
+    HidBackend &m_backend;
+    void *m_handle = nullptr;
+    uchar m_report[UsbHidReportSize] = {};
+    DeviceInfo m_info = {};
+};
+
+// The manufacturer string in 8 bits: each unit up to 0xFF is that byte, any other is '?'.
+QByteArray usbhidManufacturer8Bit(const char16_t *units);
 
 // Ends an identifier at byte 15 and at the first byte that is not printable, non-blank ASCII.
 void hidCleanId(char *field);
 
-bool hidReadInfo();
-bool hidReadBlock(int address, uchar *destination);
-bool hidWriteBlock(int kind, int address, const uchar *source);
+int hidDownload(HidLink &link, Device &device);
+int hidUpload(HidLink &link, Device &device);
+int hidFirmware(HidLink &link, Device &device);
 
-int hidDownload(Device *device);
-int hidUpload(Device *device);
-int hidFirmware(Device *device);
+// Runs the operation of `device` over the device that link.find() opened, releases the
+// device, and returns the result code.
+int runHidConnection(HidLink &link, Device &device);

@@ -4,7 +4,7 @@
 // a directory ($VANT_PORT_REGISTRY, else ${XDG_RUNTIME_DIR:-/tmp}/vant-conf-ports) of files
 // "<pid>.port", each one line "<port path> <description>". An entry counts while its process
 // lives and its path exists.
-#include "device/serialport.h"
+#include "device/portlist.h"
 
 #include "format/diag.h"
 
@@ -18,17 +18,6 @@
 #include <limits>
 
 namespace {
-
-QString registryDir()
-{
-    const QByteArray configured = qgetenv("VANT_PORT_REGISTRY");
-    if (!configured.isEmpty())
-        return QFile::decodeName(configured);
-    QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (runtime.isEmpty())
-        runtime = "/tmp";
-    return QFile::decodeName(runtime) + QLatin1String("/vant-conf-ports");
-}
 
 bool processAlive(qint64 pid)
 {
@@ -45,7 +34,7 @@ struct RegisteredPort {
 QList<RegisteredPort> registeredPorts()
 {
     QList<RegisteredPort> ports;
-    const QDir dir(registryDir());
+    const QDir dir(portRegistryDir());
     const QStringList files = dir.entryList({QStringLiteral("*.port")}, QDir::Files, QDir::Name);
     for (const QString &fileName : files) {
         bool ok = false;
@@ -67,6 +56,17 @@ QList<RegisteredPort> registeredPorts()
 }
 
 } // namespace
+
+QString portRegistryDir()
+{
+    const QByteArray configured = qgetenv("VANT_PORT_REGISTRY");
+    if (!configured.isEmpty())
+        return QFile::decodeName(configured);
+    QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty())
+        runtime = "/tmp";
+    return QFile::decodeName(runtime) + QLatin1String("/vant-conf-ports");
+}
 
 QStringList comListPorts()
 {

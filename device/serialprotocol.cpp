@@ -1,7 +1,7 @@
 #include "device/serialprotocol.h"
 
 #include "device/device.h"
-#include "device/serialport.h"
+#include "device/seriallink.h"
 
 #include <QByteArray>
 #include <QThread>
@@ -10,52 +10,43 @@
 
 using namespace SerialByte;
 
-uchar xmFrame[FrameSize];
-quint8 blockNumber = 1;
-
 namespace {
 
-void sendByte(uchar byte)
-{
-    comWriteAll(&byte, 1);
-}
+constexpr int LineBaud = 115200;
 
-uchar checksum(const uchar *data)
+void sendByte(SerialLink &link, uchar byte)
 {
-    uchar sum = 0;
-    for (int i = 0; i < BlockDataSize; ++i)
-        sum = uchar(sum + data[i]);
-    return sum;
+    link.writeAll(&byte, 1);
 }
 
 // One byte with the 1 ms time-out used inside every wait; false on silence.
-bool readByte(uchar *byte, int ms = ByteTimeoutMs)
+bool readByte(SerialLink &link, uchar *byte, int ms = ByteTimeoutMs)
 {
-    return comRead(byte, 1, ms) == 1;
+    return link.read(byte, 1, ms) == 1;
 }
 
 // A wait ends at its deadline, or at once when the port has failed: reads then return
 // nothing immediately, and waiting on would only spin.
-bool timeLeft()
+bool timeLeft(const SerialLink &link)
 {
-    return deadlineLeft() > 0 && !comFailed();
+    return link.deadlineLeft() > 0 && !link.failed();
 }
 
 // Sends `length` bytes as blocks after the start handshake; 0, ProtocolError, or Canceled
 // (after telling the device with CAN).
-int sendBlocks(Device *device, const uchar *data, qint64 length)
+int sendBlocks(SerialLink &link, Device &device, const uchar *data, qint64 length)
 {
     qint64 sent = 0;
     for (qint64 offset = 0; offset < length; offset += BlockDataSize) {
         const int piece = int(qMin<qint64>(BlockDataSize, length - offset));
-        std::memcpy(xmFrameData(), data + offset, size_t(piece));
-        std::memset(xmFrameData() + piece, 0xFF, size_t(BlockDataSize - piece));
-        if (xmSendBlock() != Block::Done)
+        std::memcpy(link.frameData(), data + offset, size_t(piece));
+        std::memset(link.frameData() + piece, 0xFF, size_t(BlockDataSize - piece));
+        if (xmSendBlock(link) != Block::Done)
             return ProtocolError;
         ++sent;
-        device->setProgress(qint32(sent * 12800 / length));
-        if (device->canceled()) {
-            sendByte(CAN);
+        device.setProgress(int(sent * 12800 / length));
+        if (device.isCancelRequested()) {
+            sendByte(link, CAN);
             return Canceled;
         }
     }
@@ -63,36 +54,45 @@ int sendBlocks(Device *device, const uchar *data, qint64 length)
 }
 
 // Sends the command letter until the device, now the receiver, asks for the first block.
-int startSending(Device *device, uchar command)
+int startSending(SerialLink &link, Device &device, uchar command)
 {
     for (;;) {
-        sendByte(command);
-        if (device->canceled())
+        sendByte(link, command);
+        if (device.isCancelRequested())
             return Canceled;
-        if (xmWaitStart(StartNakTimeoutMs))
+        if (xmWaitStart(link, StartNakTimeoutMs))
             return Ok;
-        if (comFailed())
+        if (link.failed())
             return ProtocolError;
     }
 }
 
+void setIdentifiers(Device &device, const QByteArray &text)
+{
+    const qsizetype lineFeed = text.indexOf('\n');
+    if (lineFeed < 0)
+        device.setIdentifiers(QString::fromLatin1(text), QString::fromLatin1(text));
+    else
+        device.setIdentifiers(QString::fromLatin1(text.left(lineFeed)), QString::fromLatin1(text.mid(lineFeed + 1)));
+}
+
 } // namespace
 
-void serialDrain()
+void serialDrain(SerialLink &link)
 {
-    if (comFailed())
+    if (link.failed())
         return;
     QThread::msleep(DrainSettleMs);
     uchar discard[BlockDataSize];
-    while (comRead(discard, BlockDataSize, 0) > 0) {
+    while (link.read(discard, BlockDataSize, 0) > 0) {
     }
 }
 
-int serialIdentify(Device *device)
+int serialIdentify(SerialLink &link, Device &device)
 {
-    serialDrain();
-    sendByte('I');
-    deadlineSet(IdentifyTimeoutMs);
+    serialDrain(link);
+    sendByte(link, SerialCommand::Identify);
+    link.deadlineSet(IdentifyTimeoutMs);
     QByteArray text;
     bool started = false;
     bool complete = false;
@@ -100,10 +100,10 @@ int serialIdentify(Device *device)
         uchar byte;
         // Read for as long as bytes keep coming; only silence tests the deadline, so a device
         // that keeps talking keeps the exchange alive.
-        while (!complete && readByte(&byte, IdentifyByteTimeoutMs)) {
+        while (!complete && readByte(link, &byte, IdentifyByteTimeoutMs)) {
             // A device that never stops talking (line noise, a wrong line speed) would
             // otherwise never let a cancel through.
-            if (device->canceled())
+            if (device.isCancelRequested())
                 return Canceled;
             if (byte == STX) {
                 started = true;
@@ -114,52 +114,47 @@ int serialIdentify(Device *device)
                 text.append(char(byte));
             }
         }
-        if (device->canceled())
+        if (device.isCancelRequested())
             return Canceled;
         if (complete)
             break;
-        if (!timeLeft()) {
-            device->hardwareId = device->softwareId = QStringLiteral("?");
+        if (!timeLeft(link)) {
+            device.setIdentifiers(QStringLiteral("?"), QStringLiteral("?"));
             return ProtocolError;
         }
     }
-    const qsizetype lineFeed = text.indexOf('\n');
-    if (lineFeed < 0) {
-        device->hardwareId = device->softwareId = QString::fromLatin1(text);
-    } else {
-        device->hardwareId = QString::fromLatin1(text.left(lineFeed));
-        device->softwareId = QString::fromLatin1(text.mid(lineFeed + 1));
-    }
+    setIdentifiers(device, text);
     return Ok;
 }
 
-bool xmWaitStart(int ms)
+bool xmWaitStart(SerialLink &link, int ms)
 {
-    deadlineSet(ms);
-    while (timeLeft()) {
+    link.deadlineSet(ms);
+    while (timeLeft(link)) {
         uchar byte;
-        if (readByte(&byte) && byte == NAK)
+        if (readByte(link, &byte) && byte == NAK)
             return true;
     }
     return false;
 }
 
-int xmSendBlock()
+int xmSendBlock(SerialLink &link)
 {
-    xmFrame[0] = blockNumber;
-    xmFrame[1] = uchar(~blockNumber);
-    xmFrame[FrameSize - 1] = checksum(xmFrameData());
-    sendByte(SOH);
-    comWriteAll(xmFrame, FrameSize);
-    deadlineSet(BlockReplyTimeoutMs);
-    while (timeLeft()) {
+    uchar *frame = link.frame();
+    frame[0] = link.blockNumber();
+    frame[1] = uchar(~link.blockNumber());
+    frame[FrameSize - 1] = xmChecksum(link.frameData());
+    sendByte(link, SOH);
+    link.writeAll(frame, FrameSize);
+    link.deadlineSet(BlockReplyTimeoutMs);
+    while (timeLeft(link)) {
         uchar byte;
-        if (!readByte(&byte))
+        if (!readByte(link, &byte))
             continue;
         if (byte == NAK)
             return Block::Refused;
         if (byte == ACK) {
-            ++blockNumber;
+            link.setBlockNumber(quint8(link.blockNumber() + 1));
             return Block::Done;
         }
         if (byte == CAN)
@@ -168,18 +163,19 @@ int xmSendBlock()
     return Block::TimedOut;
 }
 
-int xmReceiveBlock(int ms)
+int xmReceiveBlock(SerialLink &link, int ms)
 {
+    uchar *frame = link.frame();
     for (int attempt = 0; attempt < ReceiveAttempts; ++attempt) {
-        if (comFailed())
+        if (link.failed())
             return Block::TimedOut;
-        deadlineSet(ms);
+        link.deadlineSet(ms);
         uchar first = 0;
         bool arrived = false;
-        while (!arrived && timeLeft())
-            arrived = readByte(&first);
+        while (!arrived && timeLeft(link))
+            arrived = readByte(link, &first);
         if (!arrived) {
-            sendByte(NAK);
+            sendByte(link, NAK);
             continue;
         }
         if (first == CAN)
@@ -189,109 +185,136 @@ int xmReceiveBlock(int ms)
         if (first != SOH)
             continue;
 
-        deadlineSet(FrameRestTimeoutMs);
+        link.deadlineSet(FrameRestTimeoutMs);
         int got = 0;
-        while (got < FrameSize && timeLeft()) {
-            if (readByte(xmFrame + got))
+        while (got < FrameSize && timeLeft(link)) {
+            if (readByte(link, frame + got))
                 ++got;
         }
         if (got < FrameSize) {
-            sendByte(NAK);
+            sendByte(link, NAK);
             continue;
         }
-        const bool complementRight = xmFrame[1] == uchar(~xmFrame[0]);
-        if (xmFrame[0] == blockNumber && complementRight
-            && xmFrame[FrameSize - 1] == checksum(xmFrameData())) {
-            ++blockNumber;
+        const bool complementRight = frame[1] == uchar(~frame[0]);
+        if (frame[0] == link.blockNumber() && complementRight
+            && frame[FrameSize - 1] == xmChecksum(link.frameData())) {
+            link.setBlockNumber(quint8(link.blockNumber() + 1));
             return Block::Done;
         }
-        if (xmFrame[0] != blockNumber && complementRight) {
-            sendByte(CAN);
+        if (frame[0] != link.blockNumber() && complementRight) {
+            sendByte(link, CAN);
             return Block::SequenceError;
         }
-        sendByte(NAK);
+        sendByte(link, NAK);
     }
     return Block::TimedOut;
 }
 
-int serialDownload(Device *device)
+int serialDownload(SerialLink &link, Device &device)
 {
-    const int identified = serialIdentify(device);
+    const int identified = serialIdentify(link, device);
     if (identified != Ok)
         return identified;
-    serialDrain();
+    serialDrain(link);
 
     int outcome;
     for (;;) {
-        sendByte('R');
-        sendByte(NAK);
-        outcome = xmReceiveBlock(FirstBlockTimeoutMs);
+        sendByte(link, SerialCommand::Download);
+        sendByte(link, NAK);
+        outcome = xmReceiveBlock(link, FirstBlockTimeoutMs);
         if (outcome != Block::TimedOut)
             break;
-        if (device->canceled())
+        if (device.isCancelRequested())
             return Canceled;
-        if (comFailed())
+        if (link.failed())
             return ProtocolError;
     }
 
-    device->imageLength = 0;
+    QByteArray image;
+    device.setImage(image);
     while (outcome == Block::Done) {
-        device->setProgress(device->imageLength * 100 / ImageCapacity);
-        std::memcpy(device->image + device->imageLength, xmFrameData(), BlockDataSize);
-        device->imageLength += BlockDataSize;
-        sendByte(ACK);
-        outcome = xmReceiveBlock(NextBlockTimeoutMs);
+        device.setProgress(int(image.size() * 100 / ImageCapacity));
+        image.append(reinterpret_cast<const char *>(link.frameData()), BlockDataSize);
+        device.setImage(image);
+        sendByte(link, ACK);
+        outcome = xmReceiveBlock(link, NextBlockTimeoutMs);
         if (outcome != Block::Done)
             break;
-        if (device->imageLength >= ImageCapacity)
+        if (image.size() >= ImageCapacity)
             return ProtocolError; // the block just received has no room left
     }
     if (outcome == Block::End) {
-        sendByte(ACK);
+        sendByte(link, ACK);
         return Ok;
     }
     return ProtocolError;
 }
 
-int serialUpload(Device *device)
+int serialUpload(SerialLink &link, Device &device)
 {
-    const int identified = serialIdentify(device);
+    const int identified = serialIdentify(link, device);
     if (identified != Ok)
         return identified;
-    if (device->softwareId != device->expectedSoftwareId)
+    if (device.softwareId() != device.expectedSoftwareId())
         return Incompatible;
-    // The caller's length is trusted nowhere else: reading past the image buffer would send
-    // whatever memory follows it.
-    if (device->imageLength < 0 || device->imageLength > ImageCapacity)
+    // No device holds more than ImageCapacity bytes: a larger image is refused before a byte goes out.
+    const QByteArray image = device.image();
+    if (image.size() > ImageCapacity)
         return Incompatible;
-    serialDrain();
-    const int started = startSending(device, 'W');
+    serialDrain(link);
+    const int started = startSending(link, device, SerialCommand::Upload);
     if (started != Ok)
         return started;
-    const int sent = sendBlocks(device, device->image, device->imageLength);
+    const int sent = sendBlocks(link, device, reinterpret_cast<const uchar *>(image.constData()), image.size());
     if (sent != Ok)
         return sent;
-    sendByte(EOT);
+    sendByte(link, EOT);
     return Ok;
 }
 
-int serialFirmware(Device *device)
+int serialFirmware(SerialLink &link, Device &device)
 {
-    const int identified = serialIdentify(device);
+    const int identified = serialIdentify(link, device);
     if (identified != Ok)
         return identified;
-    serialDrain();
+    serialDrain(link);
     QByteArray payload;
-    const int checked = firmwareCheck(device->firmwareFile, device->hardwareId, &payload);
+    const int checked = firmwareCheck(device.firmwareFile(), device.hardwareId(), &payload);
     if (checked != Ok)
         return checked;
-    const int started = startSending(device, 'P');
+    const int started = startSending(link, device, SerialCommand::Firmware);
     if (started != Ok)
         return started;
-    const int sent = sendBlocks(device, reinterpret_cast<const uchar *>(payload.constData()),
+    const int sent = sendBlocks(link, device, reinterpret_cast<const uchar *>(payload.constData()),
                                 payload.size());
     if (sent != Ok)
         return sent;
-    sendByte(EOT);
+    sendByte(link, EOT);
     return Ok;
+}
+
+int runSerialConnection(SerialLink &link, Device &device)
+{
+    link.setup(LineBaud, 8, 0, 1, false);
+    link.setBlockNumber(1);
+    int result;
+    switch (device.operation()) {
+    case 'I':
+        result = serialIdentify(link, device);
+        break;
+    case 'R':
+        result = serialDownload(link, device);
+        break;
+    case 'W':
+        result = serialUpload(link, device);
+        break;
+    case 'P':
+        result = serialFirmware(link, device);
+        break;
+    default:
+        result = ProtocolError;
+        break;
+    }
+    link.close();
+    return device.isCancelRequested() ? int(Canceled) : result;
 }

@@ -1,20 +1,11 @@
 #pragma once
-// The conversation with the device over the serial port: identification in STX/ETX framing,
-// then XMODEM blocks (128 data bytes, 8-bit arithmetic checksum, started by the receiver's NAK).
-// The port is open and set up; the functions run on the worker thread.
-#include <QtGlobal>
+// The conversation with the device over a serial link: identification in STX/ETX framing,
+// then XMODEM blocks (see protocol.h). The link is open and set up; the functions run on the
+// worker thread that owns the link.
+#include "device/protocol.h"
 
 class Device;
-
-namespace SerialByte {
-constexpr uchar SOH = 0x01;
-constexpr uchar STX = 0x02;
-constexpr uchar ETX = 0x03;
-constexpr uchar EOT = 0x04;
-constexpr uchar ACK = 0x06;
-constexpr uchar NAK = 0x15;
-constexpr uchar CAN = 0x18;
-} // namespace SerialByte
+class SerialLink;
 
 // Block outcomes.
 namespace Block {
@@ -26,8 +17,6 @@ constexpr int TimedOut = 0x83;
 constexpr int Refused = 0x84;      // NAK received
 } // namespace Block
 
-constexpr int BlockDataSize = 128;
-constexpr int FrameSize = 131; // after SOH: number, its complement, data, checksum
 constexpr int IdentifyTextMax = 63;
 
 constexpr int DrainSettleMs = 100;
@@ -41,17 +30,16 @@ constexpr int BlockReplyTimeoutMs = 5000;
 constexpr int ByteTimeoutMs = 1;
 constexpr int ReceiveAttempts = 9;
 
-// Process-wide, like the port: the frame after SOH, and the number of the next block.
-extern uchar xmFrame[FrameSize];
-extern quint8 blockNumber;
+void serialDrain(SerialLink &link);
+int serialIdentify(SerialLink &link, Device &device);
+bool xmWaitStart(SerialLink &link, int ms);
+// Sends the link's frame data as the next block.
+int xmSendBlock(SerialLink &link);
+// Receives the next block into the link's frame.
+int xmReceiveBlock(SerialLink &link, int ms);
+int serialDownload(SerialLink &link, Device &device);
+int serialUpload(SerialLink &link, Device &device);
+int serialFirmware(SerialLink &link, Device &device);
 
-inline uchar *xmFrameData() { return xmFrame + 2; }
-
-void serialDrain();
-int serialIdentify(Device *device);
-bool xmWaitStart(int ms);
-int xmSendBlock();
-int xmReceiveBlock(int ms);
-int serialDownload(Device *device);
-int serialUpload(Device *device);
-int serialFirmware(Device *device);
+// Runs the operation of `device` over the open link from block 1 and returns its result code.
+int runSerialConnection(SerialLink &link, Device &device);

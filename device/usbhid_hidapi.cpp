@@ -1,5 +1,6 @@
 // The real device calls, through hidapi's hidraw backend.
-#include "device/usbhid.h"
+#include "device/hidbackend.h"
+#include "device/protocol.h"
 
 #include <hidapi/hidapi.h>
 
@@ -11,14 +12,23 @@ namespace {
 
 bool initialise()
 {
-    // hid_init is not safe to run twice at once; the worker and a test thread may both ask.
+    // hid_init is not safe to run twice at once, and several workers may ask at the same time.
+    // The library's own state is process-wide whatever we do, so this one guard is too: it
+    // runs hid_init once and remembers whether that worked.
     static std::once_flag once;
     static bool ok = false;
     std::call_once(once, [] { ok = hid_init() == 0; });
     return ok;
 }
 
-QList<UsbHidInterface> enumerateInterfaces(void *)
+hid_device *device(void *handle)
+{
+    return static_cast<hid_device *>(handle);
+}
+
+} // namespace
+
+QList<UsbHidInterface> HidapiBackend::enumerate()
 {
     QList<UsbHidInterface> interfaces;
     if (!initialise())
@@ -32,22 +42,24 @@ QList<UsbHidInterface> enumerateInterfaces(void *)
     return interfaces;
 }
 
-void *openInterface(void *, const QByteArray &path)
+void *HidapiBackend::open(const QByteArray &path)
 {
+    if (!initialise())
+        return nullptr;
     return hid_open_path(path.constData());
 }
 
-void closeInterface(void *, void *handle)
+void HidapiBackend::close(void *handle)
 {
-    hid_close(static_cast<hid_device *>(handle));
+    hid_close(device(handle));
 }
 
-bool readManufacturer(void *, void *handle, char16_t *units, int capacity)
+bool HidapiBackend::manufacturer(void *handle, char16_t *units, int capacity)
 {
     if (capacity <= 0)
         return false;
     wchar_t text[UsbHidManufacturerUnits] = {};
-    if (hid_get_manufacturer_string(static_cast<hid_device *>(handle), text, UsbHidManufacturerUnits) != 0)
+    if (hid_get_manufacturer_string(device(handle), text, UsbHidManufacturerUnits) != 0)
         return false;
     text[UsbHidManufacturerUnits - 1] = 0;
     // The device sends UTF-16; hidapi hands it over as wchar_t (UTF-32 here), so go back to the
@@ -60,23 +72,12 @@ bool readManufacturer(void *, void *handle, char16_t *units, int capacity)
     return true;
 }
 
-int sendFeature(void *, void *handle, const uchar *report, int size)
+int HidapiBackend::setFeature(void *handle, const uchar *report, int size)
 {
-    return hid_send_feature_report(static_cast<hid_device *>(handle), report, size_t(size));
+    return hid_send_feature_report(device(handle), report, size_t(size));
 }
 
-int getFeature(void *, void *handle, uchar *report, int size)
+int HidapiBackend::getFeature(void *handle, uchar *report, int size)
 {
-    return hid_get_feature_report(static_cast<hid_device *>(handle), report, size_t(size));
-}
-
-const UsbHidBackend hidapiBackend = {
-    nullptr, enumerateInterfaces, openInterface, closeInterface, readManufacturer, sendFeature, getFeature,
-};
-
-} // namespace
-
-const UsbHidBackend *usbhidDefaultBackend()
-{
-    return &hidapiBackend;
+    return hid_get_feature_report(device(handle), report, size_t(size));
 }

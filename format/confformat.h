@@ -101,5 +101,4 @@ private:
     mutable size_t indexedVars = 0;
 };
 
-// Reflected CRC-16, polynomial 0xA001, no final XOR. With init 0xFFFF this is CRC-16/MODBUS.
-quint16 crc16(quint16 init, const uchar *data, int count);
+#include "format/crc16.h"

@@ -1,4 +1,4 @@
-#include "format/confformat.h"
+#include "format/crc16.h"
 
 quint16 crc16(quint16 init, const uchar *data, int count)
 {

@@ -2,7 +2,7 @@
 // window's "Link settings" command stores, with COM-like ports listed through the port registry.
 #include "app/comdialog.h"
 #include "app/mainwindow.h"
-#include "device/serialport.h"
+#include "device/portlist.h"
 #include "tests/download/fetchtestutil.h"
 #include "tests/support/guitest.h"
 

@@ -5,15 +5,15 @@
 #include "tests/support/devicefiles.h"
 #include "app/mainwindow.h"
 #include "device/device.h"
-#include "device/serialport.h"
-#include "device/usbhid.h"
+#include "device/hidbackend.h"
+#include "device/portlist.h"
 #include "download/descriptionserver.h"
 #include "format/confformat.h"
 #include "tests/download/fetchtestutil.h"
 #include "tests/download/httptestserver.h"
-#include "tests/device/simprocess.h"
+#include "tests/support/simprocess.h"
 #include "tests/support/guitest.h"
-#include "tools/devsim/simhid.h"
+#include "device/sim/simhid.h"
 #include "tree/conftree.h"
 
 #include <QComboBox>
@@ -274,7 +274,6 @@ void TestDeviceCommands::initTestCase()
 
 void TestDeviceCommands::cleanupTestCase()
 {
-    usbhidSetBackend(nullptr);
     qunsetenv("VANT_PORT_REGISTRY");
 }
 
@@ -289,13 +288,11 @@ void TestDeviceCommands::init()
     hid = std::make_unique<SimHid>(*hidModel);
     // No HID device unless a test plugs one in; the real one, if any, is never asked.
     hid->interfaces.clear();
-    usbhidSetBackend(hid->backend());
 }
 
 void TestDeviceCommands::cleanup()
 {
     sim.reset();
-    usbhidSetBackend(nullptr);
     hid.reset();
     hidModel.reset();
     work.reset();
@@ -365,6 +362,8 @@ void TestDeviceCommands::identify_showsBothIdentifiers()
         return;
 
     MainWindow window;
+    // Its HID commands talk to the simulated device; the real one, if any, is never asked.
+    const HidBackendChoice hidChoice(hid.get(), &window);
     Responder responder(&window);
     trigger(window, ActId);
 
@@ -415,6 +414,7 @@ void TestDeviceCommands::download_installsDescriptionAndValues()
         return;
 
     MainWindow window;
+    const HidBackendChoice hidChoice(hid.get(), &window);
     ConfTree *tree = window.confTree();
     Responder responder(&window);
     QString rowTextAtBox;
@@ -477,6 +477,7 @@ void TestDeviceCommands::download_imageDoesNotFit_formatErrorAndRefresh()
         return;
 
     MainWindow window;
+    const HidBackendChoice hidChoice(hid.get(), &window);
     ConfTree *tree = window.confTree();
     Responder responder(&window);
     responder.onBox = [&](QMessageBox *) {
@@ -530,6 +531,7 @@ void TestDeviceCommands::download_descriptionUnobtainable_treeUntouched()
         return;
 
     MainWindow window;
+    const HidBackendChoice hidChoice(hid.get(), &window);
     ConfTree *tree = window.confTree();
     QVERIFY(tree->loadFormat(QString::fromLatin1(DemoId)));
     const ConfFormat *before = tree->format;
@@ -571,6 +573,7 @@ void TestDeviceCommands::upload_withoutDescription_warnsAndContactsNothing()
         return;
 
     MainWindow window;
+    const HidBackendChoice hidChoice(hid.get(), &window);
     Responder responder(&window);
     trigger(window, ActUpload);
 
@@ -619,6 +622,7 @@ void TestDeviceCommands::upload_imageSizeAgainstCapacity()
         return;
 
     MainWindow window;
+    const HidBackendChoice hidChoice(hid.get(), &window);
     ConfTree *tree = window.confTree();
     QVERIFY(tree->loadFormat(QStringLiteral("VANT-BIG-1")));
     QCOMPARE(tree->format->imageSize(), dataSize + 4);
@@ -700,6 +704,7 @@ void TestDeviceCommands::resultCodes_eachHasItsBox()
     QVERIFY(writeFile(firmwareFile, firmware));
 
     MainWindow window;
+    const HidBackendChoice hidChoice(hid.get(), &window);
     if (command == ActUpload)
         QVERIFY(window.confTree()->loadFormat(QString::fromLatin1(DemoId)));
     Responder responder(&window);
@@ -746,6 +751,7 @@ void TestDeviceCommands::cancel_fromProgressDialog_waitsForWorker()
         hid->onCall = [](int) { QThread::msleep(3); };
 
     MainWindow window;
+    const HidBackendChoice hidChoice(hid.get(), &window);
     Responder responder(&window);
     bool clicked = false;
     QString cancelText;
@@ -791,6 +797,7 @@ void TestDeviceCommands::transferRunning_noSecondCommandNorLinkSettings()
     QVERIFY(writeFile(firmwareFile, makeFirmware("VANT-HW-1", QByteArray(64, 'x'))));
 
     MainWindow window;
+    const HidBackendChoice hidChoice(hid.get(), &window);
     QVERIFY(window.confTree()->loadFormat(QString::fromLatin1(DemoId)));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -855,6 +862,7 @@ void TestDeviceCommands::driverChange_appliesToNextCommand()
                           + QLatin1String(LocalPortDescription);
 
     MainWindow window;
+    const HidBackendChoice hidChoice(hid.get(), &window);
     // Choose in the link settings dialog, then read the identifiers.
     const auto chooseAndIdentify = [&](int driver, const QString &portEntry) -> QString {
         QString preselected;
@@ -904,6 +912,7 @@ void TestDeviceCommands::driverOutOfRange_actsAsHid()
     for (const int driver : {3, 7, -1}) {
         store().setValue("Link/Driver", driver);
         MainWindow window;
+        const HidBackendChoice hidChoice(hid.get(), &window);
         Responder responder(&window);
         trigger(window, ActId);
         QCOMPARE(responder.boxTexts(), QStringLiteral("Information/Hardware ID: HW-HID\nSoftware ID: VANT-DEMO-1"));
@@ -932,6 +941,7 @@ void TestDeviceCommands::roundTrip_downloadEditUpload_readBackEqual()
     QByteArray edited;
     {
         MainWindow window;
+        const HidBackendChoice hidChoice(hid.get(), &window);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         ConfTree *tree = window.confTree();
@@ -968,6 +978,7 @@ void TestDeviceCommands::roundTrip_downloadEditUpload_readBackEqual()
 
     // A fresh window reads the device back.
     MainWindow window;
+    const HidBackendChoice hidChoice(hid.get(), &window);
     Responder responder(&window);
     trigger(window, ActDownload);
     QCOMPARE(responder.boxTexts(), QStringLiteral("Information/Transfer ok."));
@@ -1003,6 +1014,7 @@ void TestDeviceCommands::firmware()
         return;
 
     MainWindow window;
+    const HidBackendChoice hidChoice(hid.get(), &window);
     Responder responder(&window);
     responder.fileAnswer = chooseFile ? firmwareFile : QString();
     trigger(window, ActFirmware);

@@ -2,7 +2,7 @@
 // over a pseudo-terminal, in a working directory with its own confxml/.
 #include "tests/support/devicefiles.h"
 #include "format/confformat.h"
-#include "tests/device/simprocess.h"
+#include "tests/support/simprocess.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 // confxml/: the real tool against the device simulator over a pseudo-terminal, fetching the
 // description from a description server on loopback.
 #include "httptestserver.h"
-#include "tests/device/simprocess.h"
+#include "tests/support/simprocess.h"
 
 #include <QDir>
 #include <QFile>

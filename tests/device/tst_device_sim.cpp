@@ -3,11 +3,12 @@
 // choice through the port registry, and the fault matrix with its codes and time bounds.
 #include "tests/support/devicefiles.h"
 #include "device/device.h"
-#include "device/serialport.h"
-#include "format/confformat.h"
+#include "device/portlist.h"
+#include "device/seriallink.h"
+#include "format/crc16.h"
 #include "format/diag.h"
-#include "ptypeer.h"
-#include "simprocess.h"
+#include "tests/support/ptypeer.h"
+#include "tests/support/simprocess.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -34,7 +35,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 
 QByteArray imageBytes(const Device &device)
 {
-    return QByteArray(reinterpret_cast<const char *>(device.image), device.imageLength);
+    return device.image();
 }
 
 QByteArray padded(const QByteArray &bytes, char fill)
@@ -119,8 +120,7 @@ void TestDeviceSim::start(Device &device, char operation)
         device.startDownload();
         break;
     case 'W':
-        memcpy(device.image, uploadImage.constData(), size_t(uploadImage.size()));
-        device.imageLength = int(uploadImage.size());
+        device.setImage(uploadImage);
         device.startUpload(QStringLiteral("VANT-DEMO-1"));
         break;
     case 'P':
@@ -139,9 +139,9 @@ void TestDeviceSim::identify_readsBothIdentifiers()
     Device device(port);
     device.startIdentify();
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, int(Ok));
-    QCOMPARE(device.hardwareId, QStringLiteral("HW-7"));
-    QCOMPARE(device.softwareId, QStringLiteral("FMT-42"));
+    QCOMPARE(device.result(), int(Ok));
+    QCOMPARE(device.hardwareId(), QStringLiteral("HW-7"));
+    QCOMPARE(device.softwareId(), QStringLiteral("FMT-42"));
     QCOMPARE(sim.stop(), 0);
 }
 
@@ -153,10 +153,10 @@ void TestDeviceSim::download_returnsStoredImageInWholeBlocks()
     Device device(port);
     device.startDownload();
     QVERIFY(device.wait(10000));
-    QCOMPARE(device.result, int(Ok));
-    QCOMPARE(device.imageLength, 1024);
+    QCOMPARE(device.result(), int(Ok));
+    QCOMPARE(int(device.image().size()), 1024);
     QCOMPARE(imageBytes(device), padded(storedImage, char(0xFF)));
-    QCOMPARE(device.softwareId, QStringLiteral("VANT-DEMO-1"));
+    QCOMPARE(device.softwareId(), QStringLiteral("VANT-DEMO-1"));
 }
 
 void TestDeviceSim::upload_replacesStoredImage()
@@ -167,10 +167,10 @@ void TestDeviceSim::upload_replacesStoredImage()
     Device device(port);
     start(device, 'W');
     QVERIFY(device.wait(10000));
-    QCOMPARE(device.result, int(Ok));
+    QCOMPARE(device.result(), int(Ok));
     // The program does not wait for the answer to its EOT; the device stores a moment later.
     QTRY_COMPARE_WITH_TIMEOUT(readFile(imagePath).toHex(), uploadImage.toHex(), 3000);
-    QCOMPARE(device.progress.load(), 10 * 12800 / 1200);
+    QCOMPARE(device.progress(), 10 * 12800 / 1200);
 }
 
 void TestDeviceSim::firmware_deliversPayload()
@@ -181,7 +181,7 @@ void TestDeviceSim::firmware_deliversPayload()
     Device device(port);
     start(device, 'P');
     QVERIFY(device.wait(10000));
-    QCOMPARE(device.result, int(Ok));
+    QCOMPARE(device.result(), int(Ok));
     // The device keeps every data byte it received, the 0xFF fill of the last block included.
     QTRY_COMPARE_WITH_TIMEOUT(readFile(firmwareSink).toHex(), padded(firmwarePayload, char(0xFF)).toHex(), 3000);
 }
@@ -195,12 +195,12 @@ void TestDeviceSim::upload_thenDownload_roundTrips()
         Device up(port);
         start(up, 'W');
         QVERIFY(up.wait(10000));
-        QCOMPARE(up.result, int(Ok));
+        QCOMPARE(up.result(), int(Ok));
     }
     Device down(port);
     down.startDownload();
     QVERIFY(down.wait(10000));
-    QCOMPARE(down.result, int(Ok));
+    QCOMPARE(down.result(), int(Ok));
     QCOMPARE(imageBytes(down).left(int(uploadImage.size())), uploadImage);
 }
 
@@ -214,17 +214,17 @@ void TestDeviceSim::download_paced_progressClimbsToLastBlock()
     device.startDownload();
     QList<int> seen;
     while (!device.wait(10)) {
-        const int value = device.progress.load();
+        const int value = device.progress();
         if (seen.isEmpty() || seen.last() != value)
             seen.append(value);
     }
-    QCOMPARE(device.result, int(Ok));
-    QCOMPARE(device.imageLength, 16384);
+    QCOMPARE(device.result(), int(Ok));
+    QCOMPARE(int(device.image().size()), 16384);
     for (int i = 1; i < seen.size(); ++i)
         QVERIFY2(seen[i] > seen[i - 1], "progress went back");
     // Paced at the line rate the download takes about 1.5 s: many steps are seen on the way.
     QVERIFY2(seen.size() > 20, qPrintable(QString::number(seen.size())));
-    QCOMPARE(device.progress.load(), 127 * 128 * 100 / 16384);
+    QCOMPARE(device.progress(), 127 * 128 * 100 / 16384);
 }
 
 void TestDeviceSim::cancel_atEachStage_data()
@@ -270,9 +270,9 @@ void TestDeviceSim::cancel_atEachStage()
     QVERIFY(!device.wait(cancelAtMs));
     QElapsedTimer timer;
     timer.start();
-    device.cancelRequested = true;
+    device.requestCancel();
     QVERIFY(device.wait(10000));
-    QCOMPARE(device.result, int(Canceled));
+    QCOMPARE(device.result(), int(Canceled));
     QVERIFY2(timer.elapsed() <= maxAfterCancelMs, qPrintable(QString::number(timer.elapsed())));
     if (storedUnchanged) {
         QCOMPARE(readFile(imagePath), storedImage);
@@ -293,11 +293,11 @@ void TestDeviceSim::auto_findsRegisteredSimulator()
             out += text;
     });
     Device device; // "AUTO"
-    QCOMPARE(device.link, QStringLiteral("AUTO"));
+    QCOMPARE(device.link(), QStringLiteral("AUTO"));
     device.startIdentify();
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, int(Ok));
-    QCOMPARE(device.softwareId, QStringLiteral("VANT-DEMO-1"));
+    QCOMPARE(device.result(), int(Ok));
+    QCOMPARE(device.softwareId(), QStringLiteral("VANT-DEMO-1"));
     // The list is printed entry by entry up to the one that names the adapter.
     // (Other diagnostics, the HID search's among them, come between.)
     static const QRegularExpression entryLine(QStringLiteral("^\\d+: '"));
@@ -328,7 +328,7 @@ void TestDeviceSim::auto_withoutMatchingPort_isNotFound()
     Device device(QStringLiteral("AUTO"));
     device.startIdentify();
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, int(NotFound));
+    QCOMPARE(device.result(), int(NotFound));
     QVERIFY(!out.contains("VANT USB"));
     // Every entry of the list was printed, numbered from 0.
     const QStringList ports = comListPorts();
@@ -347,15 +347,15 @@ void TestDeviceSim::link_lowerCaseKeyword_isAPortName()
         Device device(link);
         device.startIdentify();
         QVERIFY(device.wait(5000));
-        QCOMPARE(device.result, int(PortError));
+        QCOMPARE(device.result(), int(PortError));
     }
     QCOMPARE(err, QByteArray("COM Error 2\nCOM Error 2\n"));
     // Cancel does not turn an open failure into a cancel.
     Device device(QStringLiteral("/nonexistent/ttyVANT"));
     device.startIdentify();
-    device.cancelRequested = true;
+    device.requestCancel();
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, int(PortError));
+    QCOMPARE(device.result(), int(PortError));
 }
 
 void TestDeviceSim::faultMatrix_data()
@@ -461,26 +461,26 @@ void TestDeviceSim::faultMatrix()
     start(device, operation);
     if (cancelAtMs >= 0) {
         QVERIFY(!device.wait(cancelAtMs));
-        device.cancelRequested = true;
+        device.requestCancel();
     }
     QVERIFY(device.wait(30000));
     const qint64 elapsed = timer.elapsed();
-    QCOMPARE(device.result, result);
+    QCOMPARE(device.result(), result);
     QVERIFY2(elapsed >= minMs && elapsed <= maxMs,
              qPrintable(QStringLiteral("took %1 ms, expected %2..%3").arg(elapsed).arg(minMs).arg(maxMs)));
 
     // The worker closed the port on its way out: it opens again, here or on a fresh line
     // when the device has gone.
+    SerialLink link;
     if (fault.startsWith(QLatin1String("unplug")) && operation != 'I') {
         QVERIFY(sim.waitForExit(3000));
         PtyPeer fresh;
-        QVERIFY(comOpen(QFile::encodeName(fresh.slavePath).constData()));
+        QVERIFY(link.open(fresh.slavePath));
     } else {
         QVERIFY(sim.running());
-        QVERIFY(comOpen(QFile::encodeName(port).constData()));
+        QVERIFY(link.open(port));
     }
-    QVERIFY(!comFailed());
-    comClose();
+    QVERIFY(!link.failed());
 }
 
 QTEST_GUILESS_MAIN(TestDeviceSim)

@@ -2,11 +2,10 @@
 // (vant-devsim over a real pseudo-terminal, announced through the port registry): HID first,
 // then the first port list entry naming the adapter, and nothing found when neither is there.
 #include "device/device.h"
-#include "device/serialport.h"
-#include "device/usbhid.h"
+#include "device/portlist.h"
 #include "format/diag.h"
-#include "simprocess.h"
-#include "tools/devsim/simhid.h"
+#include "tests/support/simprocess.h"
+#include "device/sim/simhid.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -48,7 +47,6 @@ void TestHidAuto::init()
 
 void TestHidAuto::cleanup()
 {
-    usbhidSetBackend(nullptr);
     setDiagSink({});
 }
 
@@ -82,7 +80,6 @@ void TestHidAuto::auto_choice()
     // Without a match the system still lists an interface of another vendor.
     if (!hid)
         simHid.interfaces.first().vendorId = 0x1234;
-    usbhidSetBackend(simHid.backend());
 
     SimProcess simSerial;
     QString port;
@@ -93,11 +90,11 @@ void TestHidAuto::auto_choice()
         QVERIFY(!port.isEmpty());
     }
 
-    Device device(link);
+    Device device(link, &simHid);
     device.startIdentify();
     QVERIFY(device.wait(10000));
-    QCOMPARE(device.result, result);
-    QCOMPARE(device.softwareId, softwareId);
+    QCOMPARE(device.result(), result);
+    QCOMPARE(device.softwareId(), softwareId);
     QCOMPARE(simHid.openCount(), 0);
     QCOMPARE(simHid.opened.isEmpty(), !(hid && link.toUpper() == link));
 

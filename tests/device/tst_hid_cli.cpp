@@ -1,6 +1,6 @@
 // vant-conf-cli over the simulated HID device that VANT_HID_SIM selects: the identifiers, an
 // upload and a download of the sample values, a firmware update, and no device without it.
-#include "format/confformat.h"
+#include "tests/support/devicefiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -128,10 +128,7 @@ void TestHidCli::firmware_payloadReachesDevice()
     QByteArray payload(100, '\0');
     for (int i = 0; i < payload.size(); ++i)
         payload[i] = char(i * 7 + 1);
-    QByteArray file = QByteArray("VANT-HW-1").leftJustified(32, '\0') + payload;
-    const quint16 crc = crc16(0xFFFF, reinterpret_cast<const uchar *>(file.constData()), int(file.size()));
-    file.append(char(crc & 0xFF));
-    file.append(char(crc >> 8));
+    const QByteArray file = testfiles::makeFirmware("VANT-HW-1", payload);
     const QString fw = work.filePath(QStringLiteral("update.fw"));
     QFile f(fw);
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write(file) == file.size());

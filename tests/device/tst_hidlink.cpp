@@ -3,18 +3,21 @@
 // failure codes with their diagnostic lines, the cancel rule, and the release on every path.
 #include "device/device.h"
 #include "device/hidlink.h"
-#include "device/usbhid.h"
-#include "format/confformat.h"
+#include "tests/support/devicefiles.h"
 #include "format/diag.h"
-#include "tools/devsim/simhid.h"
+#include "device/sim/simhid.h"
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 
 #include <climits>
 #include <cstring>
+
+using testfiles::makeFirmware;
 
 namespace {
 
@@ -40,17 +43,6 @@ QByteArray pattern(int size, int seed)
     for (int i = 0; i < size; ++i)
         data[i] = char((i * 31 + seed) & 0xFF);
     return data;
-}
-
-QByteArray firmwareFile(const QByteArray &hardware, const QByteArray &payload)
-{
-    QByteArray file = hardware.left(32);
-    file.append(QByteArray(32 - file.size(), '\0'));
-    file.append(payload);
-    const quint16 crc = crc16(0xFFFF, reinterpret_cast<const uchar *>(file.constData()), int(file.size()));
-    file.append(char(crc & 0xFF));
-    file.append(char(crc >> 8));
-    return file;
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
@@ -92,6 +84,10 @@ private slots:
     void cancel_atEndOfConnection_data();
     void cancel_atEndOfConnection();
 
+    void signals_progressRisesThenOneResult_data();
+    void signals_progressRisesThenOneResult();
+    void waitForResult_neverStarted_returnsAtOnce();
+
     void blockFunctions_withoutDevice_failAtOnce();
     void link_lowerCaseHid_isAPortName();
 
@@ -111,15 +107,12 @@ void TestHidLink::init()
     model.imagePath = dir.filePath(QStringLiteral("image.bin"));
     QFile::remove(model.imagePath);
     sim = new SimHid(model);
-    usbhidSetBackend(sim->backend());
     diag.clear();
     setDiagSink([this](DiagStream s, const QByteArray &text) { diag += (s == DiagStream::Out ? "" : "ERR:") + text; });
 }
 
 void TestHidLink::cleanup()
 {
-    usbhidRelease();
-    usbhidSetBackend(nullptr);
     setDiagSink({});
     delete sim;
     sim = nullptr;
@@ -135,7 +128,7 @@ int TestHidLink::run(Device &device, char operation)
     }
     if (!device.wait(10000))
         return -1;
-    return device.result;
+    return device.result();
 }
 
 void TestHidLink::manufacturer_unitsTo8Bit_data()
@@ -195,14 +188,15 @@ void TestHidLink::find_interfaces()
     QFETCH(int, kept);
     QFETCH(QList<int>, opened);
     sim->interfaces = interfaces;
-    QCOMPARE(usbhidFind(), kept >= 0);
-    QCOMPARE(usbhidIsOpen(), kept >= 0);
+    HidLink link(*sim);
+    QCOMPARE(link.find(), kept >= 0);
+    QCOMPARE(link.isOpen(), kept >= 0);
     QCOMPARE(sim->opened, opened);
     QCOMPARE(sim->openCount(), kept >= 0 ? 1 : 0);
     QCOMPARE(diag, kept >= 0 ? QByteArray() : QByteArray("Can't open USB device\n"));
-    usbhidRelease();
+    link.release();
     QCOMPARE(sim->openCount(), 0);
-    QVERIFY(!usbhidIsOpen());
+    QVERIFY(!link.isOpen());
     if (kept >= 0)
         QCOMPARE(sim->closedIndices.last(), kept);
 }
@@ -232,11 +226,11 @@ void TestHidLink::identify_infoRecord_cleansIdentifiers()
     QFETCH(QString, softwareId);
     QFETCH(QString, hardwareId);
     sim->infoData = infoData;
-    Device device(QStringLiteral("HID"));
+    Device device(QStringLiteral("HID"), sim);
     QCOMPARE(run(device, 'I'), int(Ok));
-    QCOMPARE(device.softwareId, softwareId);
-    QCOMPARE(device.hardwareId, hardwareId);
-    QCOMPARE(device.progress.load(), 0);
+    QCOMPARE(device.softwareId(), softwareId);
+    QCOMPARE(device.hardwareId(), hardwareId);
+    QCOMPARE(device.progress(), 0);
     // One information request, then one answer read, and the device let go.
     QCOMPARE(sim->setReports(), QList<QByteArray>{hex("00 000000 7F") + QByteArray(64, '\0')});
     QCOMPARE(sim->calls.size(), 2);
@@ -269,18 +263,18 @@ void TestHidLink::download_capacity_setsRequestsAndLength()
     sim->infoData = QByteArray("VANT-DEMO-1").leftJustified(32, '\0') + hex("00000000") + hex("00000000");
     qToLittleEndian<qint32>(capacity, sim->infoData.data() + 32);
 
-    Device device(QStringLiteral("HID"));
+    Device device(QStringLiteral("HID"), sim);
     QCOMPARE(run(device, 'R'), int(Ok));
-    QCOMPARE(device.imageLength, requests * 64);
+    QCOMPARE(int(device.image().size()), requests * 64);
     QList<QByteArray> expected{infoRequest};
     for (int i = 0; i < requests; ++i)
         expected.append(report(0x00, i * 64));
     QCOMPARE(sim->setReports(), expected);
     // Set, then get, for every request.
     QCOMPARE(sim->calls.size(), 2 * (requests + 1));
-    const QByteArray received(reinterpret_cast<const char *>(device.image), device.imageLength);
+    const QByteArray received = device.image();
     QCOMPARE(received, (stored + QByteArray(16384, char(0xFF))).left(requests * 64));
-    QCOMPARE(device.progress.load(), requests * 64 * 100 / 16384);
+    QCOMPARE(device.progress(), requests * 64 * 100 / 16384);
     QCOMPARE(sim->openCount(), 0);
 }
 
@@ -311,10 +305,9 @@ void TestHidLink::upload_lengths_blocksAndFill()
     QFETCH(int, progress);
     model.imageCapacity = capacity;
     model.softwareId = deviceSoftwareId.toLatin1();
-    Device device(QStringLiteral("HID"));
-    const QByteArray image = pattern(ImageCapacity, 9);
-    std::memcpy(device.image, image.constData(), ImageCapacity);
-    device.imageLength = length;
+    Device device(QStringLiteral("HID"), sim);
+    const QByteArray image = pattern(qMax(length, ImageCapacity), 9);
+    device.setImage(image.left(length));
     QCOMPARE(run(device, 'W'), result);
     QList<QByteArray> expected{infoRequest};
     for (int offset = 0; result == Ok && offset < length; offset += 64) {
@@ -324,7 +317,7 @@ void TestHidLink::upload_lengths_blocksAndFill()
     QCOMPARE(sim->setReports(), expected);
     if (length == 1 && result == Ok)
         QCOMPARE(expected.at(1), hex("00 000000 80") + image.left(1) + QByteArray(63, char(0xFF)));
-    QCOMPARE(device.progress.load(), progress);
+    QCOMPARE(device.progress(), progress);
     QCOMPARE(sim->openCount(), 0);
 }
 
@@ -335,18 +328,18 @@ void TestHidLink::firmware_files_blocksAndCodes_data()
     QTest::addColumn<int>("result");
     QTest::addColumn<int>("blocks");
     const QByteArray payload = pattern(130, 3);
-    QTest::newRow("130 bytes: blocks at 0, 64, 128") << firmwareFile("VANT-HW-1", payload) << 1000 << int(Ok) << 3;
-    QTest::newRow("130 bytes, capacity 130") << firmwareFile("VANT-HW-1", payload) << 130 << int(Ok) << 3;
-    QTest::newRow("130 bytes, capacity 129") << firmwareFile("VANT-HW-1", payload) << 129 << int(Incompatible) << 0;
-    QTest::newRow("34-byte file: no block") << firmwareFile("VANT-HW-1", {}) << 1000 << int(Ok) << 0;
-    QTest::newRow("empty payload, negative capacity") << firmwareFile("VANT-HW-1", {}) << -1 << int(Incompatible) << 0;
-    QTest::newRow("other hardware") << firmwareFile("VANT-HW-2", payload) << 1000 << int(Incompatible) << 0;
-    QByteArray damaged = firmwareFile("VANT-HW-1", payload);
+    QTest::newRow("130 bytes: blocks at 0, 64, 128") << makeFirmware("VANT-HW-1", payload) << 1000 << int(Ok) << 3;
+    QTest::newRow("130 bytes, capacity 130") << makeFirmware("VANT-HW-1", payload) << 130 << int(Ok) << 3;
+    QTest::newRow("130 bytes, capacity 129") << makeFirmware("VANT-HW-1", payload) << 129 << int(Incompatible) << 0;
+    QTest::newRow("34-byte file: no block") << makeFirmware("VANT-HW-1", {}) << 1000 << int(Ok) << 0;
+    QTest::newRow("empty payload, negative capacity") << makeFirmware("VANT-HW-1", {}) << -1 << int(Incompatible) << 0;
+    QTest::newRow("other hardware") << makeFirmware("VANT-HW-2", payload) << 1000 << int(Incompatible) << 0;
+    QByteArray damaged = makeFirmware("VANT-HW-1", payload);
     damaged[40] = char(damaged[40] ^ 1);
     QTest::newRow("damaged file") << damaged << 1000 << int(FileError) << 0;
     QTest::newRow("missing file") << QByteArray() << 1000 << int(FileError) << 0;
     // Addresses have 24 bits: one byte more and the last block would land on the first.
-    QTest::newRow("payload past the 24-bit address") << firmwareFile("VANT-HW-1", QByteArray((1 << 24) + 1, 'x'))
+    QTest::newRow("payload past the 24-bit address") << makeFirmware("VANT-HW-1", QByteArray((1 << 24) + 1, 'x'))
                                                      << INT_MAX << int(Incompatible) << 0;
 }
 
@@ -361,9 +354,9 @@ void TestHidLink::firmware_files_blocksAndCodes()
     if (!file.isEmpty())
         QVERIFY(writeFile(path, file));
     model.firmwareCapacity = capacity;
-    Device device(QStringLiteral("HID"));
+    Device device(QStringLiteral("HID"), sim);
     QCOMPARE(run(device, 'P'), result);
-    QCOMPARE(device.hardwareId, QStringLiteral("VANT-HW-1"));
+    QCOMPARE(device.hardwareId(), QStringLiteral("VANT-HW-1"));
     const QList<QByteArray> sent = sim->setReports();
     QCOMPARE(sent.size(), 1 + blocks);
     QCOMPARE(sent.first(), infoRequest);
@@ -372,7 +365,7 @@ void TestHidLink::firmware_files_blocksAndCodes()
         QCOMPARE(sent.at(1), hex("00 000000 81") + payload.left(64));
         QCOMPARE(sent.at(2), hex("00 400000 81") + payload.mid(64, 64));
         QCOMPARE(sent.at(3), hex("00 800000 81") + payload.mid(128) + QByteArray(62, char(0xFF)));
-        QCOMPARE(device.progress.load(), 3 * 6400 / 130);
+        QCOMPARE(device.progress(), 3 * 6400 / 130);
         QCOMPARE(model.lastFirmware(), payload + QByteArray(62, char(0xFF)));
     }
     QCOMPARE(sim->openCount(), 0);
@@ -422,18 +415,17 @@ void TestHidLink::faults_endWithCodeAndLines()
     QFETCH(QByteArray, lines);
     QFETCH(int, setCalls);
     model.imageCapacity = 1000;
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("update.fw")), firmwareFile("VANT-HW-1", pattern(130, 1))));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("update.fw")), makeFirmware("VANT-HW-1", pattern(130, 1))));
     sim->faults = {SimHidFault{SimHidFaultKind(kind), call}};
-    Device device(QStringLiteral("HID"));
-    device.imageLength = 200;
+    Device device(QStringLiteral("HID"), sim);
+    device.setImage(QByteArray(200, '\0'));
     QCOMPARE(run(device, operation), result);
     QCOMPARE(diag, lines);
     QCOMPARE(sim->setReports().size(), setCalls);
     // The identifiers are known once the information request went through.
     const bool informed = setCalls > 1;
-    QCOMPARE(device.softwareId, informed ? QStringLiteral("VANT-DEMO-1") : QString());
+    QCOMPARE(device.softwareId(), informed ? QStringLiteral("VANT-DEMO-1") : QString());
     QCOMPARE(sim->openCount(), 0);
-    QVERIFY(!usbhidIsOpen());
 }
 
 void TestHidLink::cancel_atEndOfConnection_data()
@@ -468,32 +460,85 @@ void TestHidLink::cancel_atEndOfConnection()
     QFETCH(QByteArray, deviceSoftwareId);
     model.imageCapacity = 1000;
     model.softwareId = deviceSoftwareId;
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("update.fw")), firmwareFile("VANT-HW-1", pattern(300, 1))));
+    QVERIFY(writeFile(dir.filePath(QStringLiteral("update.fw")), makeFirmware("VANT-HW-1", pattern(300, 1))));
     sim->faults = faults;
-    Device device(QStringLiteral("HID"));
-    device.imageLength = 300;
+    Device device(QStringLiteral("HID"), sim);
+    device.setImage(QByteArray(300, '\0'));
     sim->onCall = [&device, cancelAtCall](int call) {
         if (call == cancelAtCall)
-            device.cancelRequested = true;
+            device.requestCancel();
     };
     QCOMPARE(run(device, operation), result);
     QCOMPARE(sim->setReports().size(), setCalls);
     QCOMPARE(sim->openCount(), 0);
 }
 
+void TestHidLink::signals_progressRisesThenOneResult_data()
+{
+    QTest::addColumn<char>("operation");
+    QTest::addColumn<QList<SimHidFault>>("faults");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("lastProgress"); // -1: no progress signal at all
+    QTest::newRow("identify: result only") << 'I' << QList<SimHidFault>{} << int(Ok) << -1;
+    QTest::newRow("download: up to 100") << 'R' << QList<SimHidFault>{} << int(Ok) << 100;
+    QTest::newRow("upload of 16384 bytes: up to 100") << 'W' << QList<SimHidFault>{} << int(Ok) << 100;
+    // The first get-feature call answers the information request; the 60th, for block 59, fails.
+    QTest::newRow("download failing at block 60: stops where it was")
+        << 'R' << QList<SimHidFault>{{SimHidFaultKind::GetFails, 60}} << int(ProtocolError) << 58 * 64 * 100 / 16384;
+}
+
+void TestHidLink::signals_progressRisesThenOneResult()
+{
+    QFETCH(char, operation);
+    QFETCH(QList<SimHidFault>, faults);
+    QFETCH(int, result);
+    QFETCH(int, lastProgress);
+    model.imageCapacity = ImageCapacity;
+    sim->faults = faults;
+    Device device(QStringLiteral("HID"), sim);
+    device.setImage(pattern(ImageCapacity, 3));
+    QSignalSpy progress(&device, &Device::progressChanged);
+    QSignalSpy done(&device, &Device::resultReady);
+    QCOMPARE(run(device, operation), result);
+
+    QCOMPARE(done.count(), 1);
+    QCOMPARE(done.first().first().toInt(), result);
+    QList<int> values;
+    for (const QList<QVariant> &signal : progress)
+        values.append(signal.first().toInt());
+    for (int i = 0; i < values.size(); ++i)
+        QVERIFY2(values[i] > (i == 0 ? 0 : values[i - 1]), qPrintable(QString::number(values[i])));
+    QCOMPARE(values.isEmpty() ? -1 : values.last(), lastProgress);
+    QCOMPARE(device.progress(), qMax(lastProgress, 0));
+    QCOMPARE(device.waitForResult(), result);
+}
+
+void TestHidLink::waitForResult_neverStarted_returnsAtOnce()
+{
+    Device device(QStringLiteral("HID"), sim);
+    QElapsedTimer timer;
+    timer.start();
+    device.waitForResult();
+    QVERIFY(!device.hasResult());
+    QVERIFY(!device.isFinished());
+    QVERIFY2(timer.elapsed() < 100, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(sim->calls.isEmpty());
+}
+
 void TestHidLink::blockFunctions_withoutDevice_failAtOnce()
 {
     uchar block[64] = {};
-    QVERIFY(!usbhidIsOpen());
-    QVERIFY(!hidReadInfo());
-    QVERIFY(!hidReadBlock(0, block));
-    QVERIFY(!hidWriteBlock(HidImageBlock, 0, block));
+    HidLink link(*sim);
+    QVERIFY(!link.isOpen());
+    QVERIFY(!link.readInfo());
+    QVERIFY(!link.readBlock(0, block));
+    QVERIFY(!link.writeBlock(HidImageBlock, 0, block));
     QVERIFY(sim->calls.isEmpty());
     // And after a release, too.
-    QVERIFY(usbhidFind());
-    usbhidRelease();
-    usbhidRelease();
-    QVERIFY(!hidReadInfo());
+    QVERIFY(link.find());
+    link.release();
+    link.release();
+    QVERIFY(!link.readInfo());
     QVERIFY(sim->calls.isEmpty());
     QCOMPARE(sim->openCount(), 0);
 }
@@ -501,21 +546,21 @@ void TestHidLink::blockFunctions_withoutDevice_failAtOnce()
 void TestHidLink::link_lowerCaseHid_isAPortName()
 {
     // A HID device is present, but "hid" is not the keyword: it names a port that is not there.
-    Device device(QStringLiteral("hid"));
+    Device device(QStringLiteral("hid"), sim);
     QCOMPARE(run(device, 'I'), int(PortError));
     QVERIFY(sim->opened.isEmpty());
     QCOMPARE(diag, QByteArray("ERR:COM Error 2\n"));
 
-    Device upper(QStringLiteral("HID"));
+    Device upper(QStringLiteral("HID"), sim);
     QCOMPARE(run(upper, 'I'), int(Ok));
     sim->interfaces.clear();
-    Device absent(QStringLiteral("HID"));
+    Device absent(QStringLiteral("HID"), sim);
     diag.clear();
     absent.startIdentify();
-    absent.cancelRequested = true; // an open failure keeps its code
+    absent.requestCancel(); // an open failure keeps its code
 
     QVERIFY(absent.wait(5000));
-    QCOMPARE(absent.result, int(NotFound));
+    QCOMPARE(absent.result(), int(NotFound));
     QCOMPARE(diag, QByteArray("Can't open USB device\n"));
 }
 

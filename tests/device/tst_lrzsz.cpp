@@ -2,7 +2,7 @@
 // device of a download, rx as the receiving device of an upload. A small shell shim in front
 // of them answers the identification and takes the command letter, then hands the line over.
 #include "device/device.h"
-#include "ptypeer.h"
+#include "tests/support/ptypeer.h"
 
 #include <QFile>
 #include <QProcess>
@@ -101,13 +101,13 @@ void TestLrzsz::download_fromSx_arrivesByteExact()
     QVERIFY(device.wait(30000));
     QVERIFY(shim.waitForFinished(10000));
     QCOMPARE(shim.exitCode(), 0);
-    QCOMPARE(device.result, int(Ok));
-    QCOMPARE(device.softwareId, QStringLiteral("VANT-DEMO-1"));
+    QCOMPARE(device.result(), int(Ok));
+    QCOMPARE(device.softwareId(), QStringLiteral("VANT-DEMO-1"));
     // sx fills its last block with 0x1A (CP/M end of file); the image keeps whole blocks.
     const int blocks = (size + 127) / 128;
-    QCOMPARE(device.imageLength, blocks * 128);
+    QCOMPARE(int(device.image().size()), blocks * 128);
     const QByteArray expected = image + QByteArray(blocks * 128 - size, char(0x1A));
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(device.image), device.imageLength), expected);
+    QCOMPARE(device.image(), expected);
 }
 
 void TestLrzsz::upload_toRx_arrivesByteExact_data()
@@ -131,11 +131,10 @@ void TestLrzsz::upload_toRx_arrivesByteExact()
 
     const QByteArray image = pattern(size);
     Device device(peer.slavePath);
-    memcpy(device.image, image.constData(), size_t(size));
-    device.imageLength = size;
+    device.setImage(image.left(size));
     device.startUpload(QStringLiteral("VANT-DEMO-1"));
     QVERIFY(device.wait(30000));
-    QCOMPARE(device.result, int(Ok));
+    QCOMPARE(device.result(), int(Ok));
     QVERIFY(shim.waitForFinished(10000));
     QCOMPARE(shim.exitCode(), 0);
     QFile f(file);

@@ -1,8 +1,9 @@
-// The port layer over real pseudo-terminals: opening, line settings, reads with time-outs,
-// a vanishing far end, the clock, and the port list with its registry.
-#include "device/serialport.h"
+// The serial link over real pseudo-terminals: opening, line settings, reads with time-outs,
+// a vanishing far end, the deadline, two links at once, and the port list with its registry.
+#include "device/portlist.h"
+#include "device/seriallink.h"
 #include "format/diag.h"
-#include "ptypeer.h"
+#include "tests/support/ptypeer.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -11,8 +12,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <climits>
+#include <fcntl.h>
 #include <termios.h>
+#include <unistd.h>
 
 class TestSerialPort : public QObject
 {
@@ -36,21 +38,21 @@ private slots:
     void farEndVanishes_readAndWriteEndAtOnce();
     void reopen_afterFailure_clearsFailedState();
 
-    void deadline_countsDown_acrossClockWrap_data();
-    void deadline_countsDown_acrossClockWrap();
+    void deadline_countsDown();
+    void twoLinks_keepTheirOwnFailureAndDeadline();
 
     void list_registryEntries_aliveAndPresentOnly();
     void list_capsAtThirtyOneEntries();
 
 private:
     QByteArray capturedErr;
+    SerialLink link;
 };
 
 void TestSerialPort::cleanup()
 {
-    comClose();
+    link.close();
     setDiagSink({});
-    msClockShiftForTesting(0);
     qunsetenv("VANT_PORT_REGISTRY");
 }
 
@@ -75,10 +77,10 @@ void TestSerialPort::open_missingPort_printsErrnoAndFails()
         if (s == DiagStream::Err)
             err += text;
     });
-    QVERIFY(!comOpen(name.constData()));
+    QVERIFY(!link.open(QString::fromLocal8Bit(name)));
     QCOMPARE(err, line);
     uchar byte;
-    QCOMPARE(comRead(&byte, 1, 0), 0);
+    QCOMPARE(link.read(&byte, 1, 0), 0);
 }
 
 void TestSerialPort::open_symlinkToDevice_opens()
@@ -86,11 +88,11 @@ void TestSerialPort::open_symlinkToDevice_opens()
     PtyPeer peer;
     QVERIFY(peer.isValid());
     QTemporaryDir dir;
-    const QString link = dir.filePath(QStringLiteral("ttyVANT0"));
-    QVERIFY(QFile::link(peer.slavePath, link));
-    QVERIFY(comOpen(QFile::encodeName(link).constData()));
+    const QString symlink = dir.filePath(QStringLiteral("ttyVANT0"));
+    QVERIFY(QFile::link(peer.slavePath, symlink));
+    QVERIFY(link.open(symlink));
     const uchar out[] = {0x49};
-    QCOMPARE(comWriteAll(out, 1), 1);
+    QCOMPARE(link.writeAll(out, 1), 1);
     QCOMPARE(peer.read(1, 1000).toHex(' '), QByteArray("49"));
 }
 
@@ -98,10 +100,10 @@ void TestSerialPort::open_portHeld_isExclusive()
 {
     PtyPeer peer;
     QVERIFY(peer.isValid());
-    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
+    QVERIFY(link.open(peer.slavePath));
     QSerialPort other(peer.slavePath);
     QVERIFY(!other.open(QIODevice::ReadWrite));
-    comClose();
+    link.close();
     QVERIFY(other.open(QIODevice::ReadWrite));
     other.close();
 }
@@ -124,8 +126,8 @@ void TestSerialPort::setup_baudTable_setsLineSpeed()
     QFETCH(int, speed);
     PtyPeer peer;
     QVERIFY(peer.isValid());
-    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
-    comSetup(requested, 8, 0, 1, false);
+    QVERIFY(link.open(peer.slavePath));
+    link.setup(requested, 8, 0, 1, false);
     // Read the line settings back through a descriptor of our own on the same terminal.
     const int fd = ::open(QFile::encodeName(peer.slavePath).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     QVERIFY(fd >= 0);
@@ -142,14 +144,14 @@ void TestSerialPort::read_byteWaiting_returnsAtOnce()
 {
     PtyPeer peer;
     QVERIFY(peer.isValid());
-    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
-    comSetup(115200, 8, 0, 1, false);
+    QVERIFY(link.open(peer.slavePath));
+    link.setup(115200, 8, 0, 1, false);
     QVERIFY(peer.write(QByteArray::fromHex("15")));
     QThread::msleep(20);
     uchar byte = 0;
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(comRead(&byte, 1, 100), 1);
+    QCOMPARE(link.read(&byte, 1, 100), 1);
     QVERIFY2(timer.elapsed() < 50, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(int(byte), 0x15);
 }
@@ -158,27 +160,27 @@ void TestSerialPort::read_nothingArrives_returnsZeroAfterTimeout()
 {
     PtyPeer peer;
     QVERIFY(peer.isValid());
-    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
+    QVERIFY(link.open(peer.slavePath));
     uchar byte;
     QElapsedTimer timer;
     timer.start();
-    QCOMPARE(comRead(&byte, 1, 100), 0);
+    QCOMPARE(link.read(&byte, 1, 100), 0);
     QVERIFY2(timer.elapsed() >= 95, qPrintable(QString::number(timer.elapsed())));
-    QVERIFY(!comFailed());
+    QVERIFY(!link.failed());
 }
 
 void TestSerialPort::read_zeroTimeout_collectsPendingBytes()
 {
     PtyPeer peer;
     QVERIFY(peer.isValid());
-    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
+    QVERIFY(link.open(peer.slavePath));
     uchar buffer[16];
-    QCOMPARE(comRead(buffer, 16, 0), 0);
+    QCOMPARE(link.read(buffer, 16, 0), 0);
     QVERIFY(peer.write(QByteArray::fromHex("0102030405")));
     QThread::msleep(20);
     QByteArray got;
     int n;
-    while ((n = comRead(buffer, 2, 0)) > 0)
+    while ((n = link.read(buffer, 2, 0)) > 0)
         got.append(reinterpret_cast<char *>(buffer), n);
     QCOMPARE(got.toHex(' '), QByteArray("01 02 03 04 05"));
 }
@@ -187,12 +189,12 @@ void TestSerialPort::writeAll_reachesFarEnd()
 {
     PtyPeer peer;
     QVERIFY(peer.isValid());
-    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
-    comSetup(115200, 8, 0, 1, false);
+    QVERIFY(link.open(peer.slavePath));
+    link.setup(115200, 8, 0, 1, false);
     QByteArray data(4000, '\0');
     for (int i = 0; i < data.size(); ++i)
         data[i] = char(i * 7);
-    QCOMPARE(comWriteAll(reinterpret_cast<const uchar *>(data.constData()), int(data.size())),
+    QCOMPARE(link.writeAll(reinterpret_cast<const uchar *>(data.constData()), int(data.size())),
              int(data.size()));
     QCOMPARE(peer.read(int(data.size()), 2000), data);
 }
@@ -201,18 +203,18 @@ void TestSerialPort::farEndVanishes_readAndWriteEndAtOnce()
 {
     PtyPeer peer;
     QVERIFY(peer.isValid());
-    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
-    comSetup(115200, 8, 0, 1, false);
+    QVERIFY(link.open(peer.slavePath));
+    link.setup(115200, 8, 0, 1, false);
     peer.hangUp();
     uchar byte;
-    QCOMPARE(comRead(&byte, 1, 1000), 0);
-    QVERIFY(comFailed());
+    QCOMPARE(link.read(&byte, 1, 1000), 0);
+    QVERIFY(link.failed());
     // Once failed, a long wait does not wait at all.
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < 100; ++i)
-        QCOMPARE(comRead(&byte, 1, 1000), 0);
-    QCOMPARE(comWriteAll(&byte, 1), 0);
+        QCOMPARE(link.read(&byte, 1, 1000), 0);
+    QCOMPARE(link.writeAll(&byte, 1), 0);
     QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed())));
 }
 
@@ -220,46 +222,61 @@ void TestSerialPort::reopen_afterFailure_clearsFailedState()
 {
     {
         PtyPeer gone;
-        QVERIFY(comOpen(QFile::encodeName(gone.slavePath).constData()));
+        QVERIFY(link.open(gone.slavePath));
         gone.hangUp();
         uchar byte;
-        comRead(&byte, 1, 200);
-        QVERIFY(comFailed());
-        comClose();
+        link.read(&byte, 1, 200);
+        QVERIFY(link.failed());
+        link.close();
     }
     PtyPeer peer;
-    QVERIFY(comOpen(QFile::encodeName(peer.slavePath).constData()));
-    QVERIFY(!comFailed());
+    QVERIFY(link.open(peer.slavePath));
+    QVERIFY(!link.failed());
     QVERIFY(peer.write(QByteArray::fromHex("06")));
     uchar byte = 0;
-    QCOMPARE(comRead(&byte, 1, 1000), 1);
+    QCOMPARE(link.read(&byte, 1, 1000), 1);
     QCOMPARE(int(byte), 0x06);
 }
 
-void TestSerialPort::deadline_countsDown_acrossClockWrap_data()
+void TestSerialPort::deadline_countsDown()
 {
-    QTest::addColumn<qint64>("startAt");
-    QTest::newRow("no wrap") << qint64(-1);
-    // The count passes from 0x7FFFFFFF to 0x80000000 (signed wrap) during the wait...
-    QTest::newRow("signed wrap") << qint64(INT_MAX) - 100;
-    // ... or from 0xFFFFFFFF to 0 (unsigned wrap).
-    QTest::newRow("unsigned wrap") << qint64(UINT_MAX) - 100;
-}
-
-void TestSerialPort::deadline_countsDown_acrossClockWrap()
-{
-    QFETCH(qint64, startAt);
-    if (startAt >= 0)
-        msClockShiftForTesting(qint32(quint32(startAt) - quint32(msNow())));
-    deadlineSet(300);
-    const qint32 left = deadlineLeft();
+    // The deadline runs on the 64-bit monotonic clock, so the wrap of a 32-bit millisecond
+    // count that an earlier clock had to survive cannot happen inside a wait any more.
+    link.deadlineSet(300);
+    const qint64 left = link.deadlineLeft();
     QVERIFY2(left > 250 && left <= 300, qPrintable(QString::number(left)));
     QThread::msleep(150);
-    QVERIFY(deadlineLeft() > 0);
-    QVERIFY(deadlineLeft() < 200);
+    QVERIFY(link.deadlineLeft() > 0);
+    QVERIFY(link.deadlineLeft() < 200);
     QThread::msleep(200);
-    QVERIFY2(deadlineLeft() <= 0, qPrintable(QString::number(deadlineLeft())));
-    QVERIFY(deadlineLeft() > -1000);
+    QCOMPARE(link.deadlineLeft(), qint64(0));
+}
+
+void TestSerialPort::twoLinks_keepTheirOwnFailureAndDeadline()
+{
+    // What one link goes through leaves the other untouched: its port, its failure and its wait.
+    PtyPeer firstPeer, secondPeer;
+    QVERIFY(firstPeer.isValid() && secondPeer.isValid());
+    SerialLink second;
+    QVERIFY(link.open(firstPeer.slavePath));
+    QVERIFY(second.open(secondPeer.slavePath));
+    link.deadlineSet(0);
+    second.deadlineSet(5000);
+
+    firstPeer.hangUp();
+    uchar byte = 0;
+    QCOMPARE(link.read(&byte, 1, 1000), 0);
+    QVERIFY(link.failed());
+    QVERIFY(!second.failed());
+    QCOMPARE(link.deadlineLeft(), qint64(0));
+    QVERIFY(second.deadlineLeft() > 4000);
+
+    QVERIFY(secondPeer.write(QByteArray::fromHex("06")));
+    QCOMPARE(second.read(&byte, 1, 1000), 1);
+    QCOMPARE(int(byte), 0x06);
+    const uchar out[] = {0x15};
+    QCOMPARE(second.writeAll(out, 1), 1);
+    QCOMPARE(secondPeer.read(1, 1000).toHex(' '), QByteArray("15"));
 }
 
 void TestSerialPort::list_registryEntries_aliveAndPresentOnly()

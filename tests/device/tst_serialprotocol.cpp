@@ -1,14 +1,16 @@
 // The program's side of the serial protocol, byte for byte, against a scripted device at the
 // far end of a real pseudo-terminal. The worker runs on its own thread; the test is the device.
 #include "device/device.h"
-#include "device/serialport.h"
-#include "format/confformat.h"
-#include "ptypeer.h"
+#include "device/seriallink.h"
+#include "tests/support/devicefiles.h"
+#include "tests/support/ptypeer.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+using testfiles::makeFirmware;
 
 namespace {
 
@@ -50,17 +52,6 @@ bool identifyAs(PtyPeer &peer, const QByteArray &text = "VANT-HW-1\nVANT-DEMO-1"
     if (peer.read(1, 3000) != "I")
         return false;
     return peer.write(idReply(text));
-}
-
-QByteArray firmwareFile(const QByteArray &hardware, const QByteArray &payload)
-{
-    QByteArray file = hardware.left(32);
-    file.append(QByteArray(32 - file.size(), '\0'));
-    file.append(payload);
-    const quint16 crc = crc16(0xFFFF, reinterpret_cast<const uchar *>(file.constData()), int(file.size()));
-    file.append(char(crc & 0xFF));
-    file.append(char(crc >> 8));
-    return file;
 }
 
 } // namespace
@@ -135,10 +126,10 @@ void TestSerialProtocol::identify_replyText_fillsIdentifiers()
     QCOMPARE(peer.read(1, 3000).toHex(' '), QByteArray("49"));
     QVERIFY(peer.write(reply));
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, int(Ok));
-    QCOMPARE(device.hardwareId, hardware);
-    QCOMPARE(device.softwareId, software);
-    QCOMPARE(device.progress.load(), 0);
+    QCOMPARE(device.result(), int(Ok));
+    QCOMPARE(device.hardwareId(), hardware);
+    QCOMPARE(device.softwareId(), software);
+    QCOMPARE(device.progress(), 0);
     QCOMPARE(peer.readFor(100).toHex(' '), QByteArray());
 }
 
@@ -152,9 +143,9 @@ void TestSerialProtocol::identify_silentDevice_endsWithProtocolErrorAfterASecond
     QCOMPARE(peer.read(1, 3000).toHex(' '), QByteArray("49"));
     timer.start();
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, int(ProtocolError));
-    QCOMPARE(device.hardwareId, QStringLiteral("?"));
-    QCOMPARE(device.softwareId, QStringLiteral("?"));
+    QCOMPARE(device.result(), int(ProtocolError));
+    QCOMPARE(device.hardwareId(), QStringLiteral("?"));
+    QCOMPARE(device.softwareId(), QStringLiteral("?"));
     QVERIFY2(timer.elapsed() >= 950 && timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
 }
 
@@ -175,8 +166,8 @@ void TestSerialProtocol::identify_chatteringDevice_keepsExchangeAlive()
     }
     QVERIFY(peer.write(idReply("HW\nSW")));
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, int(Ok));
-    QCOMPARE(device.softwareId, QStringLiteral("SW"));
+    QCOMPARE(device.result(), int(Ok));
+    QCOMPARE(device.softwareId(), QStringLiteral("SW"));
 }
 
 void TestSerialProtocol::identify_cancelWhileWaiting_endsCanceled()
@@ -188,9 +179,9 @@ void TestSerialProtocol::identify_cancelWhileWaiting_endsCanceled()
     QCOMPARE(peer.read(1, 3000), QByteArray("I"));
     QElapsedTimer timer;
     timer.start();
-    device.cancelRequested = true;
+    device.requestCancel();
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, int(Canceled));
+    QCOMPARE(device.result(), int(Canceled));
     QVERIFY2(timer.elapsed() < 500, qPrintable(QString::number(timer.elapsed())));
 }
 
@@ -209,13 +200,13 @@ void TestSerialProtocol::identify_cancelWhileDeviceChatters_endsCanceled()
     while (!device.wait(20) && timer.elapsed() < 5000) {
         peer.write("~");
         if (!canceled && timer.elapsed() >= 1500) {
-            device.cancelRequested = true;
+            device.requestCancel();
             canceled = true;
             canceledAt = timer.elapsed();
         }
     }
     QVERIFY(device.isFinished());
-    QCOMPARE(device.result, int(Canceled));
+    QCOMPARE(device.result(), int(Canceled));
     QVERIFY2(timer.elapsed() - canceledAt < 300, qPrintable(QString::number(timer.elapsed() - canceledAt)));
 }
 
@@ -235,10 +226,10 @@ void TestSerialProtocol::download_twoBlocks_goldenExchange()
     QVERIFY(peer.write(hex("04")));
     QCOMPARE(peer.read(1, 3000).toHex(' '), QByteArray("06"));
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, int(Ok));
-    QCOMPARE(device.imageLength, 256);
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(device.image), 256), first + second);
-    QCOMPARE(device.softwareId, QStringLiteral("VANT-DEMO-1"));
+    QCOMPARE(device.result(), int(Ok));
+    QCOMPARE(int(device.image().size()), 256);
+    QCOMPARE(device.image(), first + second);
+    QCOMPARE(device.softwareId(), QStringLiteral("VANT-DEMO-1"));
     QCOMPARE(peer.readFor(100).toHex(' '), QByteArray());
 }
 
@@ -284,9 +275,9 @@ void TestSerialProtocol::download_badFrame()
         QCOMPARE(peer.read(1, 3000).toHex(' '), QByteArray("06"));
     }
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, result);
+    QCOMPARE(device.result(), result);
     if (result == Ok)
-        QCOMPARE(device.imageLength, 256);
+        QCOMPARE(int(device.image().size()), 256);
     QCOMPARE(peer.readFor(100).toHex(' '), QByteArray());
 }
 
@@ -323,12 +314,12 @@ void TestSerialProtocol::download_fullImage_andOneBlockTooMany()
         QCOMPARE(peer.read(1, 3000).toHex(' '), QByteArray("06"));
     }
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, result);
-    QCOMPARE(device.imageLength, int(sent.size()));
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(device.image), device.imageLength), sent);
+    QCOMPARE(device.result(), result);
+    QCOMPARE(int(device.image().size()), int(sent.size()));
+    QCOMPARE(device.image(), sent);
     QCOMPARE(peer.readFor(100).toHex(' '), QByteArray());
     // The last progress shown is that before the last block was stored.
-    QCOMPARE(device.progress.load(), qMax(0, qMin(blocks, 128) - 1) * 128 * 100 / 16384);
+    QCOMPARE(device.progress(), qMax(0, qMin(blocks, 128) - 1) * 128 * 100 / 16384);
 }
 
 void TestSerialProtocol::upload_200Bytes_twoFramesThenEot()
@@ -337,8 +328,7 @@ void TestSerialProtocol::upload_200Bytes_twoFramesThenEot()
     QVERIFY(peer.isValid());
     Device device(peer.slavePath);
     const QByteArray image = pattern(200, 7);
-    memcpy(device.image, image.constData(), 200);
-    device.imageLength = 200;
+    device.setImage(image.left(200));
     device.startUpload(QStringLiteral("VANT-DEMO-1"));
     QVERIFY(identifyAs(peer));
     QCOMPARE(peer.read(1, 3000).toHex(' '), QByteArray("57"));
@@ -350,9 +340,9 @@ void TestSerialProtocol::upload_200Bytes_twoFramesThenEot()
     QVERIFY(peer.write(hex("06")));
     QCOMPARE(peer.read(1, 3000).toHex(' '), QByteArray("04"));
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, int(Ok));
+    QCOMPARE(device.result(), int(Ok));
     // k * 12800 / length: 64 after one block, 128 after the partial last one.
-    QCOMPARE(device.progress.load(), 128);
+    QCOMPARE(device.progress(), 128);
 }
 
 void TestSerialProtocol::upload_refusedBlock_endsWithoutEot_data()
@@ -369,7 +359,7 @@ void TestSerialProtocol::upload_refusedBlock_endsWithoutEot()
     PtyPeer peer;
     QVERIFY(peer.isValid());
     Device device(peer.slavePath);
-    device.imageLength = 300;
+    device.setImage(QByteArray(300, '\0'));
     device.startUpload(QStringLiteral("VANT-DEMO-1"));
     QVERIFY(identifyAs(peer));
     QCOMPARE(peer.read(1, 3000), QByteArray("W"));
@@ -377,7 +367,7 @@ void TestSerialProtocol::upload_refusedBlock_endsWithoutEot()
     QCOMPARE(peer.read(132, 3000).size(), 132);
     QVERIFY(peer.write(reply));
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, int(ProtocolError));
+    QCOMPARE(device.result(), int(ProtocolError));
     QCOMPARE(peer.readFor(200).toHex(' '), QByteArray());
 }
 
@@ -386,11 +376,11 @@ void TestSerialProtocol::upload_otherSoftware_onlyIdentifies()
     PtyPeer peer;
     QVERIFY(peer.isValid());
     Device device(peer.slavePath);
-    device.imageLength = 100;
+    device.setImage(QByteArray(100, '\0'));
     device.startUpload(QStringLiteral("VANT-DEMO-2"));
     QVERIFY(identifyAs(peer));
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, int(Incompatible));
+    QCOMPARE(device.result(), int(Incompatible));
     QCOMPARE(peer.readFor(300).toHex(' '), QByteArray());
 }
 
@@ -399,17 +389,17 @@ void TestSerialProtocol::upload_cancelAfterBlock_sendsCan()
     PtyPeer peer;
     QVERIFY(peer.isValid());
     Device device(peer.slavePath);
-    device.imageLength = 1000;
+    device.setImage(QByteArray(1000, '\0'));
     device.startUpload(QStringLiteral("VANT-DEMO-1"));
     QVERIFY(identifyAs(peer));
     QCOMPARE(peer.read(1, 3000), QByteArray("W"));
     QVERIFY(peer.write(hex("15")));
     QCOMPARE(peer.read(132, 3000).size(), 132);
-    device.cancelRequested = true;
+    device.requestCancel();
     QVERIFY(peer.write(hex("06")));
     QCOMPARE(peer.read(1, 3000).toHex(' '), QByteArray("18"));
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, int(Canceled));
+    QCOMPARE(device.result(), int(Canceled));
     QCOMPARE(peer.readFor(100).toHex(' '), QByteArray());
 }
 
@@ -418,7 +408,7 @@ void TestSerialProtocol::upload_noStartNak_repeatsCommandEveryTwoSeconds()
     PtyPeer peer;
     QVERIFY(peer.isValid());
     Device device(peer.slavePath);
-    device.imageLength = 0;
+    device.setImage(QByteArray(0, '\0'));
     device.startUpload(QStringLiteral("VANT-DEMO-1"));
     QVERIFY(identifyAs(peer));
     QCOMPARE(peer.read(1, 3000), QByteArray("W"));
@@ -430,7 +420,7 @@ void TestSerialProtocol::upload_noStartNak_repeatsCommandEveryTwoSeconds()
     // An empty image: no block, just the end.
     QCOMPARE(peer.read(1, 3000).toHex(' '), QByteArray("04"));
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, int(Ok));
+    QCOMPARE(device.result(), int(Ok));
 }
 
 void TestSerialProtocol::firmware_file_data()
@@ -440,18 +430,18 @@ void TestSerialProtocol::firmware_file_data()
     QTest::addColumn<QByteArray>("payload"); // what the device must receive, padded
 
     const QByteArray payload = pattern(130, 9);
-    const QByteArray good = firmwareFile("VANT-HW-1", payload);
+    const QByteArray good = makeFirmware("VANT-HW-1", payload);
     QTest::newRow("two blocks, last padded")
         << good << int(Ok) << payload + QByteArray(126, char(0xFF));
-    QTest::newRow("header and CRC only: no block") << firmwareFile("VANT-HW-1", {}) << int(Ok) << QByteArray();
+    QTest::newRow("header and CRC only: no block") << makeFirmware("VANT-HW-1", {}) << int(Ok) << QByteArray();
     QByteArray damaged = good;
     damaged[40] = char(damaged[40] ^ 0x01);
     QTest::newRow("one byte changed") << damaged << int(FileError) << QByteArray();
     QByteArray badCrc = good;
     badCrc[badCrc.size() - 1] = char(badCrc[badCrc.size() - 1] ^ 0x80);
     QTest::newRow("CRC byte changed") << badCrc << int(FileError) << QByteArray();
-    QTest::newRow("built for other hardware") << firmwareFile("VANT-HW-2", payload) << int(Incompatible) << QByteArray();
-    QTest::newRow("hardware prefix only") << firmwareFile("VANT-HW", payload) << int(Incompatible) << QByteArray();
+    QTest::newRow("built for other hardware") << makeFirmware("VANT-HW-2", payload) << int(Incompatible) << QByteArray();
+    QTest::newRow("hardware prefix only") << makeFirmware("VANT-HW", payload) << int(Incompatible) << QByteArray();
     // 0xFF 0xFF: CRC-16/MODBUS over FF FF is 0, so the CRC test alone would pass it.
     QTest::newRow("shorter than header and CRC") << hex("FFFF") << int(FileError) << QByteArray();
     QTest::newRow("missing file") << QByteArray() << int(FileError) << QByteArray();
@@ -484,7 +474,7 @@ void TestSerialProtocol::firmware_file()
         QCOMPARE(peer.read(1, 3000).toHex(' '), QByteArray("04"));
     }
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, result);
+    QCOMPARE(device.result(), result);
     QCOMPARE(peer.readFor(100).toHex(' '), QByteArray());
 }
 
@@ -506,7 +496,7 @@ void TestSerialProtocol::unplug_duringWait_endsAtOnce()
     PtyPeer peer;
     QVERIFY(peer.isValid());
     Device device(peer.slavePath);
-    device.imageLength = 1000;
+    device.setImage(QByteArray(1000, '\0'));
     if (operation == 'I')
         device.startIdentify();
     else if (operation == 'R')
@@ -534,12 +524,12 @@ void TestSerialProtocol::unplug_duringWait_endsAtOnce()
     timer.start();
     peer.hangUp();
     QVERIFY(device.wait(5000));
-    QCOMPARE(device.result, int(ProtocolError));
+    QCOMPARE(device.result(), int(ProtocolError));
     QVERIFY2(timer.elapsed() < 300, qPrintable(QString::number(timer.elapsed())));
     // The worker closed the port: it opens again at once.
     PtyPeer next;
-    QVERIFY(comOpen(QFile::encodeName(next.slavePath).constData()));
-    comClose();
+    SerialLink link;
+    QVERIFY(link.open(next.slavePath));
 }
 
 void TestSerialProtocol::destroy_neverStarted_returnsAtOnce()

@@ -1,6 +1,8 @@
 #pragma once
-// Test helpers: the simulator as a child process, and a raw peer on the slave
-// side of its pseudo-terminal that reads and writes bytes with time limits.
+// Test helpers: the simulator as a child process (the shared SimProcess), and a raw peer on
+// the slave side of its pseudo-terminal that reads and writes bytes with time limits.
+#include "tests/support/simprocess.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,49 +20,6 @@ inline QByteArray hex(const char *text)
 {
     return QByteArray::fromHex(QByteArray(text));
 }
-
-class DevSim
-{
-public:
-    ~DevSim() { stop(); }
-
-    // Starts the simulator and waits for the port line. False when it did not come.
-    bool start(const QStringList &arguments,
-               const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
-    {
-        process.setProcessEnvironment(environment);
-        process.setProgram(QString::fromLocal8Bit(qgetenv("VANT_DEVSIM")));
-        process.setArguments(arguments);
-        process.start();
-        if (!process.waitForStarted(5000))
-            return false;
-        QElapsedTimer timer;
-        timer.start();
-        while (!process.canReadLine() && timer.elapsed() < 5000)
-            process.waitForReadyRead(100);
-        if (!process.canReadLine())
-            return false;
-        port = QString::fromLocal8Bit(process.readLine().trimmed());
-        return !port.isEmpty();
-    }
-
-    // SIGTERM; returns the exit code, -1 when it crashed or had to be killed.
-    int stop()
-    {
-        if (process.state() == QProcess::NotRunning)
-            return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        process.terminate();
-        if (!process.waitForFinished(5000)) {
-            process.kill();
-            process.waitForFinished(5000);
-            return -1;
-        }
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-
-    QProcess process;
-    QString port;
-};
 
 class PtyPeer
 {

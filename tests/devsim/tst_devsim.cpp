@@ -96,9 +96,9 @@ private:
         return QStringList{"--no-pace", "--image", imagePath} + extra;
     }
     // Runs the simulator with extra arguments and opens its port.
-    bool startWith(DevSim &sim, PtyPeer &peer, const QStringList &arguments)
+    bool startWith(SimProcess &sim, PtyPeer &peer, const QStringList &arguments)
     {
-        return sim.start(arguments) && peer.open(sim.port);
+        return !sim.start(arguments).isEmpty() && peer.open(sim.port);
     }
 
     QTemporaryDir dir;
@@ -144,7 +144,7 @@ void TestDevSim::identify_repliesWithIdentifiers()
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, sent);
     QFETCH(QByteArray, reply);
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
     QVERIFY(startWith(sim, peer, base(arguments)));
     QVERIFY(peer.write(sent));
@@ -155,7 +155,7 @@ void TestDevSim::identify_repliesWithIdentifiers()
 
 void TestDevSim::identify_garbageFault_onlyNonStxBeforeReply()
 {
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
     QVERIFY(startWith(sim, peer, base({"--fault", "garbage-before-id"})));
     QVERIFY(peer.write("I"));
@@ -169,7 +169,7 @@ void TestDevSim::identify_garbageFault_onlyNonStxBeforeReply()
 void TestDevSim::log_recordsBothDirections()
 {
     const QString logPath = dir.filePath("exchange.log");
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
     QVERIFY(startWith(sim, peer, base({"--log", logPath, "--hardware-id", "A", "--software-id", "B"})));
     QVERIFY(peer.write("I"));
@@ -220,7 +220,7 @@ void TestDevSim::download_sendsFramesByteExact()
         QFile::remove(imagePath); // a device without a stored image
     else
         QVERIFY(writeFile(imagePath, image));
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
     QVERIFY(startWith(sim, peer, base()));
     for (int i = 0; i < programSends.size(); ++i) {
@@ -237,7 +237,7 @@ void TestDevSim::download_sendsFramesByteExact()
 
 void TestDevSim::download_extraBlock_sends129Frames()
 {
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
     QVERIFY(startWith(sim, peer, base({"--fault", "extra-block"})));
     QVERIFY(peer.write(hex("52 15")));
@@ -275,7 +275,7 @@ void TestDevSim::upload_storesImageByteExact()
 {
     QFETCH(QByteArray, sent);
     QFETCH(QByteArray, stored);
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
     QVERIFY(startWith(sim, peer, base()));
     QVERIFY(peer.write("W"));
@@ -316,7 +316,7 @@ void TestDevSim::upload_refused_keepsStoredImage()
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, afterFirstBlock);
     QFETCH(QByteArray, reply);
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
     QVERIFY(startWith(sim, peer, base(arguments)));
     QVERIFY(peer.write("W"));
@@ -336,7 +336,7 @@ void TestDevSim::upload_largerThanCapacity_refusedAtEot()
     // carry (header 252: 256 bytes) would not fit, so nothing is stored.
     const QByteArray stored = hex("04 00 78 56 34 12 6F E2");
     QVERIFY(writeFile(imagePath, stored));
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
     QVERIFY(startWith(sim, peer, base({"--image-capacity", "200"})));
     QVERIFY(peer.write("W"));
@@ -353,7 +353,7 @@ void TestDevSim::upload_largerThanCapacity_refusedAtEot()
 void TestDevSim::firmware_storesPayloadAsReceived()
 {
     const QString firmwarePath = dir.filePath("firmware.out");
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
     QVERIFY(startWith(sim, peer, base({"--firmware", firmwarePath})));
     // 130 payload bytes; the sender's padding (0x1A here) is kept as it came.
@@ -421,7 +421,7 @@ void TestDevSim::faults_exchangeExactBytes()
     QStringList arguments = base();
     for (const QString &f : faults)
         arguments << "--fault" << f;
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
     QVERIFY(startWith(sim, peer, arguments));
     for (int i = 0; i < programSends.size(); ++i) {
@@ -462,7 +462,7 @@ void TestDevSim::delays_holdReplyBack()
     QFETCH(QByteArrayList, beforeReplies);
     QFETCH(QByteArray, trigger);
     QFETCH(int, delayMs);
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
     QVERIFY(startWith(sim, peer, base({"--fault", fault})));
     for (int i = 0; i < before.size(); ++i) {
@@ -509,7 +509,7 @@ void TestDevSim::badFaultOption_isUsageError()
 
 void TestDevSim::hangUpBetweenCommands_keepsServing()
 {
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
     QVERIFY(startWith(sim, peer, base()));
     for (int round = 0; round < 3; ++round) {
@@ -534,8 +534,8 @@ void TestDevSim::registry_entryLivesWithProcess()
     const QString registry = dir.filePath("runtime/ports"); // neither folder exists yet
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("VANT_PORT_REGISTRY", registry);
-    DevSim sim;
-    QVERIFY(sim.start(base({"--register"}), env));
+    SimProcess sim;
+    QVERIFY(!sim.start(base({"--register"}), env).isEmpty());
     const QString entry = registry + QStringLiteral("/%1.port").arg(sim.process.processId());
     QCOMPARE(QDir(registry).entryList(QDir::Files), QStringList{QFileInfo(entry).fileName()});
     QCOMPARE(readFile(entry), sim.port.toLocal8Bit() + " VANT USB Serial (simulator)\n");
@@ -553,9 +553,9 @@ void TestDevSim::link_replacesStaleLinkAndIsRemoved()
     QVERIFY(QFile::link("/dev/pts/no-such-port", link)); // left by a simulator that died
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("VANT_PORT_REGISTRY", dir.filePath("ports"));
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
-    QVERIFY(sim.start(base({"--link", link, "--register"}), env));
+    QVERIFY(!sim.start(base({"--link", link, "--register"}), env).isEmpty());
     QCOMPARE(sim.port, link);
     const QString target = QFileInfo(link).symLinkTarget();
     QVERIFY2(target.startsWith("/dev/pts/") && QFile::exists(target), qPrintable(target));
@@ -586,9 +586,9 @@ void TestDevSim::unplugAfter_portVanishes()
     const QString link = dir.filePath("ttyVANT1");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("VANT_PORT_REGISTRY", dir.filePath("unplug-ports"));
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
-    QVERIFY(sim.start(base({"--link", link, "--register", "--fault", "unplug-after:1"}), env));
+    QVERIFY(!sim.start(base({"--link", link, "--register", "--fault", "unplug-after:1"}), env).isEmpty());
     QVERIFY(peer.open(link));
     QVERIFY(peer.write(hex("52 15")));
     QCOMPARE(peer.read(132, ReplyTimeoutMs).toHex(' '), Frame1.toHex(' '));
@@ -610,7 +610,7 @@ void TestDevSim::lrzszReceiver_getsDownload()
     for (int i = 0; i < 300; ++i)
         image.append(char(i * 13));
     QVERIFY(writeFile(imagePath, image));
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
     // rx drops what arrives in the first moments after its start NAK (it is
     // still setting its line up), so this device answers a little later.
@@ -634,7 +634,7 @@ void TestDevSim::lrzszSender_uploadIsStored()
     for (int i = 0; i < 302; ++i)
         image.append(char(i * 3));
     QVERIFY(writeFile(in, image));
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
     QVERIFY(startWith(sim, peer, base()));
     // The device's start NAK waits in the port for sx to read it.
@@ -651,9 +651,9 @@ void TestDevSim::pacing_downloadTakesWireTime()
     // 16 blocks at 115200 baud 8N1: each frame of 132 bytes and its ACK take
     // 133 * 10 bits on the line.
     QVERIFY(writeFile(imagePath, QByteArray(16 * 128, char(0x5C))));
-    DevSim sim;
+    SimProcess sim;
     PtyPeer peer;
-    QVERIFY(sim.start({"--image", imagePath}) && peer.open(sim.port));
+    QVERIFY(!sim.start({"--image", imagePath}).isEmpty() && peer.open(sim.port));
     QElapsedTimer timer;
     timer.start();
     QVERIFY(peer.write(hex("52 15")));

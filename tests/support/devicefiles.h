@@ -1,6 +1,6 @@
 #pragma once
 // Files a device deals in, made the way the device and the firmware tools make them.
-#include "format/confformat.h"
+#include "format/crc16.h"
 
 #include <QByteArray>
 

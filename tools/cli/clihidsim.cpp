@@ -1,15 +1,9 @@
-// VANT_HID_SIM puts the simulated HID device in place of the real one (see simhidenv.h), before
-// any command runs.
-#include "device/usbhid.h"
-#include "tools/devsim/simhidenv.h"
+// VANT_HID_SIM puts the simulated HID device in place of the real one for the device commands.
+#include "tools/cli/clihidsim.h"
 
-namespace {
+#include "device/sim/simhidenv.h"
 
-const bool simulatedHid = [] {
-    const UsbHidBackend *backend = simulatedHidFromEnvironment();
-    if (backend)
-        usbhidSetBackend(backend);
-    return backend != nullptr;
-}();
-
-} // namespace
+std::unique_ptr<HidBackend> cliHidBackend()
+{
+    return simulatedHidFromEnvironment();
+}

@@ -1,62 +1,119 @@
 // Device commands: identify, download, upload, firmware. Each runs one Device worker and
-// waits for it the way the window does: polling its progress every 50 ms, passing Ctrl+C on
-// as a cancel request, and ending with the worker's result code as exit status.
+// waits for it in an event loop the way the window does: showing its progress as it signals
+// it, passing Ctrl+C on as a cancel request, and ending with the worker's result code as exit
+// status.
 #include "tools/cli/cli.h"
 #include "tools/cli/clicommon.h"
 
 #include "device/device.h"
+#include "tools/cli/clihidsim.h"
 #include "format/confformat.h"
 #include "format/xmldoc.h"
 
 #include <QCoreApplication>
 #include <QDomDocument>
 #include <QFile>
+#include <QSocketNotifier>
 #include <QTextStream>
+#include <QTimer>
 
 #include <csignal>
-#include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
-constexpr int PollMs = 50;
+// A transfer that has run this long without progress shows its 0% line, so the user sees
+// that it has started; one that ends sooner shows nothing.
+constexpr int FirstProgressLineMs = 50;
 
-volatile std::sig_atomic_t interrupted = 0;
+// The write end of the pipe that carries Ctrl+C from the signal handler into the event loop;
+// -1 while no transfer waits. A signal handler can reach nothing but a global.
+volatile std::sig_atomic_t interruptFd = -1;
 
 void onInterrupt(int)
 {
-    interrupted = 1;
+    const int fd = interruptFd;
+    if (fd >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
+    }
 }
+
+// Turns Ctrl+C into a cancel request of `device` for as long as it lives.
+class InterruptToCancel
+{
+public:
+    explicit InterruptToCancel(Device &device)
+    {
+        if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+            m_pipe[0] = m_pipe[1] = -1;
+            return;
+        }
+        m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &device, [this, &device] {
+            char byte;
+            while (::read(m_pipe[0], &byte, 1) > 0) {
+            }
+            device.requestCancel();
+        });
+        interruptFd = m_pipe[1];
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &m_previous);
+    }
+    ~InterruptToCancel()
+    {
+        if (m_pipe[0] < 0)
+            return;
+        sigaction(SIGINT, &m_previous, nullptr);
+        interruptFd = -1;
+        m_notifier.reset();
+        ::close(m_pipe[0]);
+        ::close(m_pipe[1]);
+    }
+    InterruptToCancel(const InterruptToCancel &) = delete;
+    InterruptToCancel &operator=(const InterruptToCancel &) = delete;
+
+private:
+    int m_pipe[2];
+    struct sigaction m_previous {};
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
 
 // Waits for the worker, showing its progress on standard error when it changes; Ctrl+C asks
 // it to stop, and the worker decides when it has.
 int waitFor(Device &device, bool showProgress)
 {
-    interrupted = 0;
-    struct sigaction action {}, previous {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous);
-
+    const InterruptToCancel interrupt(device);
     QTextStream err(stderr);
     int shown = -1;
-    for (;;) {
-        const bool finished = device.wait(PollMs);
-        if (interrupted)
-            device.cancelRequested.store(true, std::memory_order_relaxed);
-        // An upload's last, partial block takes the formula past 100.
-        const int value = qBound(0, int(device.progress.load(std::memory_order_relaxed)), 100);
-        if (showProgress && value != shown && (!finished || shown >= 0)) {
+    // An upload's last, partial block takes the formula past 100.
+    const auto show = [&](int value) {
+        value = qBound(0, value, 100);
+        if (value != shown) {
             err << "\rTransfer: " << value << '%' << Qt::flush;
             shown = value;
         }
-        if (finished)
-            break;
+    };
+    QTimer firstLine;
+    if (showProgress) {
+        QObject::connect(&device, &Device::progressChanged, &firstLine, show);
+        firstLine.setSingleShot(true);
+        QObject::connect(&firstLine, &QTimer::timeout, [&] {
+            if (shown < 0 && !device.hasResult())
+                show(device.progress());
+        });
+        firstLine.start(FirstProgressLineMs);
     }
-    if (shown >= 0)
+    device.waitForResult();
+    if (shown >= 0) {
+        show(device.progress());
         err << Qt::endl;
-    sigaction(SIGINT, &previous, nullptr);
-    return device.result;
+    }
+    return device.result();
 }
 
 int deviceFailure(int code)
@@ -86,13 +143,14 @@ int runIdentify(const cli::Arguments &options)
 {
     if (!options.positional.isEmpty())
         return cli::usage("identify");
-    Device device(options.link);
+    const std::unique_ptr<HidBackend> hid = cliHidBackend();
+    Device device(options.link, hid.get());
     device.startIdentify();
     const int code = waitFor(device, false);
     if (code != Ok)
         return deviceFailure(code);
-    QTextStream(stdout) << "Hardware ID: " << device.hardwareId << "\nSoftware ID: "
-                        << device.softwareId << Qt::endl;
+    QTextStream(stdout) << "Hardware ID: " << device.hardwareId() << "\nSoftware ID: "
+                        << device.softwareId() << Qt::endl;
     return Ok;
 }
 
@@ -101,16 +159,18 @@ int runDownload(const cli::Arguments &options)
     QString error;
     if (options.output.isEmpty() || !options.positional.isEmpty())
         return cli::usage("download", QStringLiteral("download needs -o OUT.xml or -o OUT.bin"));
-    Device device(options.link);
+    const std::unique_ptr<HidBackend> hid = cliHidBackend();
+    Device device(options.link, hid.get());
     device.startDownload();
     const int code = waitFor(device, true);
     if (code != Ok)
         return deviceFailure(code);
 
-    const std::unique_ptr<ConfFormat> format = loadDescription(device.softwareId, &error);
+    const std::unique_ptr<ConfFormat> format = loadDescription(device.softwareId(), &error);
     if (!format)
         return descriptionFailure(error);
-    if (!format->unpack(device.image, device.imageLength))
+    const QByteArray &image = device.image();
+    if (!format->unpack(reinterpret_cast<const uchar *>(image.constData()), int(image.size())))
         return descriptionFailure(QCoreApplication::translate("MainWindow", "Binary data format error."));
     // The device sends whole blocks; the image proper is what its header says, so pack it anew.
     const bool written = cli::isImagePath(options.output)
@@ -151,9 +211,9 @@ int runUpload(const cli::Arguments &options)
         return Incompatible;
     }
 
-    Device device(options.link);
-    std::memcpy(device.image, image.constData(), size_t(image.size()));
-    device.imageLength = qint32(image.size());
+    const std::unique_ptr<HidBackend> hid = cliHidBackend();
+    Device device(options.link, hid.get());
+    device.setImage(image);
     device.startUpload(format->id);
     const int code = waitFor(device, true);
     if (code != Ok)
@@ -166,7 +226,8 @@ int runFirmware(const cli::Arguments &options)
 {
     if (options.positional.size() != 1)
         return cli::usage("firmware", QStringLiteral("firmware needs one .fw file"));
-    Device device(options.link);
+    const std::unique_ptr<HidBackend> hid = cliHidBackend();
+    Device device(options.link, hid.get());
     device.startFirmwareUpdate(options.positional.first());
     const int code = waitFor(device, true);
     if (code != Ok)

@@ -1,9 +1,9 @@
 // vant-devsim: a simulated VANT device behind a USB-serial adapter, at the far
 // end of a pseudo-terminal. Prints the port to open, then serves commands
 // until SIGTERM or SIGINT.
-#include "tools/devsim/serialengine.h"
-#include "tools/devsim/simdevice.h"
-#include "tools/devsim/simport.h"
+#include "device/sim/serialengine.h"
+#include "device/sim/simdevice.h"
+#include "device/sim/simport.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -88,6 +88,85 @@ const char helpText[] =
     "  --log FILE             log every byte exchanged, in hex with its direction\n"
     "  --help                 show this text\n";
 
+// The command line's options; the help text above describes them.
+struct Options {
+    QCommandLineOption link{"link", "", "PATH"};
+    QCommandLineOption hardware{"hardware-id", "", "TEXT"};
+    QCommandLineOption software{"software-id", "", "TEXT"};
+    QCommandLineOption image{"image", "", "FILE"};
+    QCommandLineOption firmware{"firmware", "", "FILE"};
+    QCommandLineOption imageCapacity{"image-capacity", "", "N"};
+    QCommandLineOption firmwareCapacity{"firmware-capacity", "", "N"};
+    QCommandLineOption noPace{"no-pace", ""};
+    QCommandLineOption registerPort{"register", ""};
+    QCommandLineOption fault{"fault", "", "MODE"};
+    QCommandLineOption log{"log", "", "FILE"};
+    QCommandLineOption help{"help", ""};
+
+    void addTo(QCommandLineParser &parser) const
+    {
+        parser.addOptions({link, hardware, software, image, firmware, imageCapacity, firmwareCapacity, noPace,
+                           registerPort, fault, log, help});
+    }
+};
+
+// The device the options describe; false after a usage message in *status.
+bool configureDevice(const QCommandLineParser &parser, const Options &options, SimDevice *device, int *status)
+{
+    if (parser.isSet(options.hardware))
+        device->hardwareId = parser.value(options.hardware).toLocal8Bit();
+    if (parser.isSet(options.software))
+        device->softwareId = parser.value(options.software).toLocal8Bit();
+    device->imagePath = parser.value(options.image);
+    device->firmwarePath = parser.value(options.firmware);
+    if (parser.isSet(options.imageCapacity)
+        && !parseCapacity(parser.value(options.imageCapacity), &device->imageCapacity)) {
+        *status = usageError(QStringLiteral("--image-capacity needs a number of 0 or more"));
+        return false;
+    }
+    if (parser.isSet(options.firmwareCapacity)
+        && !parseCapacity(parser.value(options.firmwareCapacity), &device->firmwareCapacity)) {
+        *status = usageError(QStringLiteral("--firmware-capacity needs a number of 0 or more"));
+        return false;
+    }
+    for (const QString &mode : parser.values(options.fault)) {
+        QString error;
+        if (!device->faults.add(mode, &error)) {
+            *status = usageError(error);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Reports a failure that ends the simulator with ExitFailed.
+int failed(const QString &text)
+{
+    fprintf(stderr, "vant-devsim: %s\n", qPrintable(text));
+    return ExitFailed;
+}
+
+// Opens the pseudo-terminal, makes the link and the registry entry the options ask for, and
+// prints the path the program should open; ExitOk, or ExitFailed after a message.
+int publishPort(const QCommandLineParser &parser, const Options &options, SimPort &port)
+{
+    QString error;
+    if (!port.open(&error))
+        return failed(error);
+    QString portPath = port.slavePath();
+    if (parser.isSet(options.link)) {
+        if (!port.makeLink(parser.value(options.link), &error))
+            return failed(error);
+        portPath = parser.value(options.link);
+    }
+    // Other processes read the registry from their own working folders.
+    if (parser.isSet(options.registerPort) && !port.registerPort(QFileInfo(portPath).absoluteFilePath(), &error))
+        return failed(error);
+    printf("%s\n", qPrintable(portPath));
+    fflush(stdout);
+    return ExitOk;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -97,24 +176,11 @@ int main(int argc, char **argv)
         arguments << QString::fromLocal8Bit(argv[i]);
 
     QCommandLineParser parser;
-    const QCommandLineOption linkOption("link", "", "PATH");
-    const QCommandLineOption hardwareOption("hardware-id", "", "TEXT");
-    const QCommandLineOption softwareOption("software-id", "", "TEXT");
-    const QCommandLineOption imageOption("image", "", "FILE");
-    const QCommandLineOption firmwareOption("firmware", "", "FILE");
-    const QCommandLineOption imageCapacityOption("image-capacity", "", "N");
-    const QCommandLineOption firmwareCapacityOption("firmware-capacity", "", "N");
-    const QCommandLineOption noPaceOption("no-pace", "");
-    const QCommandLineOption registerOption("register", "");
-    const QCommandLineOption faultOption("fault", "", "MODE");
-    const QCommandLineOption logOption("log", "", "FILE");
-    const QCommandLineOption helpOption("help", "");
-    parser.addOptions({linkOption, hardwareOption, softwareOption, imageOption, firmwareOption,
-                       imageCapacityOption, firmwareCapacityOption, noPaceOption, registerOption,
-                       faultOption, logOption, helpOption});
+    const Options options;
+    options.addTo(parser);
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
-    if (parser.isSet(helpOption)) {
+    if (parser.isSet(options.help)) {
         fputs(helpText, stdout);
         return ExitOk;
     }
@@ -122,84 +188,45 @@ int main(int argc, char **argv)
         return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
     SimDevice device;
-    if (parser.isSet(hardwareOption))
-        device.hardwareId = parser.value(hardwareOption).toLocal8Bit();
-    if (parser.isSet(softwareOption))
-        device.softwareId = parser.value(softwareOption).toLocal8Bit();
-    device.imagePath = parser.value(imageOption);
-    device.firmwarePath = parser.value(firmwareOption);
-    if (parser.isSet(imageCapacityOption)
-        && !parseCapacity(parser.value(imageCapacityOption), &device.imageCapacity))
-        return usageError(QStringLiteral("--image-capacity needs a number of 0 or more"));
-    if (parser.isSet(firmwareCapacityOption)
-        && !parseCapacity(parser.value(firmwareCapacityOption), &device.firmwareCapacity))
-        return usageError(QStringLiteral("--firmware-capacity needs a number of 0 or more"));
-    for (const QString &mode : parser.values(faultOption)) {
-        QString error;
-        if (!device.faults.add(mode, &error))
-            return usageError(error);
-    }
+    int status = ExitOk;
+    if (!configureDevice(parser, options, &device, &status))
+        return status;
 
     // A stored image that cannot be served is a set-up mistake: say so now
     // rather than at the first download.
     {
         QByteArray image;
         QString error;
-        if (!device.loadImage(&image, &error)) {
-            fprintf(stderr, "vant-devsim: %s\n", qPrintable(error));
-            return ExitFailed;
-        }
+        if (!device.loadImage(&image, &error))
+            return failed(error);
     }
 
     FILE *log = nullptr;
-    if (parser.isSet(logOption)) {
-        log = fopen(QFile::encodeName(parser.value(logOption)).constData(), "w");
-        if (!log) {
-            fprintf(stderr, "vant-devsim: cannot write the log %s\n", qPrintable(parser.value(logOption)));
-            return ExitFailed;
-        }
+    if (parser.isSet(options.log)) {
+        log = fopen(QFile::encodeName(parser.value(options.log)).constData(), "w");
+        if (!log)
+            return failed(QStringLiteral("cannot write the log %1").arg(parser.value(options.log)));
     }
 
-    if (!installStopSignals()) {
-        fprintf(stderr, "vant-devsim: cannot install signal handlers\n");
-        return ExitFailed;
-    }
+    if (!installStopSignals())
+        return failed(QStringLiteral("cannot install signal handlers"));
     // Pacing sleeps are a fraction of a millisecond; the default timer slack
     // of 50 us would add up over a transfer.
     prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
 
     SimPort port;
-    QString error;
-    if (!port.open(&error)) {
-        fprintf(stderr, "vant-devsim: %s\n", qPrintable(error));
-        return ExitFailed;
-    }
-    QString portPath = port.slavePath();
-    if (parser.isSet(linkOption)) {
-        if (!port.makeLink(parser.value(linkOption), &error)) {
-            fprintf(stderr, "vant-devsim: %s\n", qPrintable(error));
-            return ExitFailed;
-        }
-        portPath = parser.value(linkOption);
-    }
-    // Other processes read the registry from their own working folders.
-    if (parser.isSet(registerOption) && !port.registerPort(QFileInfo(portPath).absoluteFilePath(), &error)) {
-        fprintf(stderr, "vant-devsim: %s\n", qPrintable(error));
-        return ExitFailed;
-    }
-    printf("%s\n", qPrintable(portPath));
-    fflush(stdout);
+    const int published = publishPort(parser, options, port);
+    if (published != ExitOk)
+        return published;
 
     SerialEngine engine(device, port.masterFd(), stopPipe[0]);
-    engine.setPacing(!parser.isSet(noPaceOption));
+    engine.setPacing(!parser.isSet(options.noPace));
     engine.setLog(log);
     const SerialEngine::Exit exit = engine.run();
     port.close();
     if (log)
         fclose(log);
-    if (exit == SerialEngine::Exit::LineFailed) {
-        fprintf(stderr, "vant-devsim: the pseudo-terminal failed\n");
-        return ExitFailed;
-    }
+    if (exit == SerialEngine::Exit::LineFailed)
+        return failed(QStringLiteral("the pseudo-terminal failed"));
     return ExitOk;
 }

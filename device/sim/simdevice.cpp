@@ -1,4 +1,4 @@
-#include "tools/devsim/simdevice.h"
+#include "device/sim/simdevice.h"
 
 #include <QFile>
 #include <QSaveFile>

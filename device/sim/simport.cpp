@@ -1,5 +1,7 @@
-#include "tools/devsim/simport.h"
-#include "tools/devsim/simdevice.h"
+#include "device/sim/simport.h"
+#include "device/sim/simdevice.h"
+
+#include "device/portlist.h"
 
 #include <QDir>
 #include <QFile>
@@ -109,24 +111,13 @@ bool SimPort::makeLink(const QString &path, QString *error)
     return true;
 }
 
-QString SimPort::registryDir()
-{
-    const QByteArray explicitDir = qgetenv("VANT_PORT_REGISTRY");
-    if (!explicitDir.isEmpty())
-        return QFile::decodeName(explicitDir);
-    QByteArray base = qgetenv("XDG_RUNTIME_DIR");
-    if (base.isEmpty())
-        base = "/tmp";
-    return QFile::decodeName(base) + QStringLiteral("/vant-conf-ports");
-}
-
 bool SimPort::registerPort(const QString &portPath, QString *error)
 {
     if (portPath.contains(QLatin1Char(' '))) {
         *error = QStringLiteral("port path '%1' contains a blank; the registry cannot hold it").arg(portPath);
         return false;
     }
-    const QString dir = registryDir();
+    const QString dir = portRegistryDir();
     const QFileInfo dirInfo(dir);
     if (!dirInfo.exists()) {
         if (!QDir().mkpath(dirInfo.absolutePath())) {

@@ -1,4 +1,4 @@
-#include "tools/devsim/serialengine.h"
+#include "device/sim/serialengine.h"
 
 #include <QRandomGenerator>
 
@@ -7,6 +7,8 @@
 #include <poll.h>
 #include <time.h>
 #include <unistd.h>
+
+using namespace SerialByte;
 
 SerialEngine::SerialEngine(SimDevice &device, int masterFd, int stopFd)
     : m_device(device), m_masterFd(masterFd), m_stopFd(stopFd), m_startNs(nowNs()),
@@ -182,16 +184,14 @@ bool SerialEngine::send(const QByteArray &bytes)
 QByteArray SerialEngine::frame(int number, const QByteArray &data, bool badChecksum) const
 {
     QByteArray f;
-    f.reserve(FrameSize);
+    f.reserve(1 + FrameSize);
     f.append(char(SOH));
     f.append(char(number & 0xFF));
     f.append(char(~number & 0xFF));
-    f.append(data.left(BlockSize));
-    while (f.size() < 3 + BlockSize)
+    f.append(data.left(BlockDataSize));
+    while (f.size() < 3 + BlockDataSize)
         f.append(char(0xFF));
-    uchar sum = 0;
-    for (int i = 3; i < 3 + BlockSize; ++i)
-        sum = uchar(sum + uchar(f.at(i)));
+    const uchar sum = xmChecksum(reinterpret_cast<const uchar *>(f.constData()) + 3);
     f.append(char(badChecksum ? uchar(sum + 1) : sum));
     return f;
 }
@@ -222,136 +222,222 @@ void SerialEngine::identify()
     send(reply);
 }
 
-void SerialEngine::sendImage()
+bool SerialEngine::awaitStartNak()
 {
-    const SimFaults &faults = m_device.faults;
-    const int unplugAt = faults.unplugAfter();
-
     // The program starts the transfer with NAK right after the command.
     const qint64 startDeadline = nowNs() + msToNs(SenderStartTimeoutMs);
     for (;;) {
         const int c = readByte(startDeadline);
         if (c == NAK)
-            break;
+            return true;
         if (c == TimedOut || c == Stop || c == CAN)
-            return;
+            return false;
         if (isCommand(c)) {
             m_pendingCommand = c;
-            return;
+            return false;
         }
     }
+}
+
+SerialEngine::Reply SerialEngine::awaitReply()
+{
+    const qint64 deadline = nowNs() + msToNs(SenderReplyTimeoutMs);
+    for (;;) {
+        const int c = readByte(deadline);
+        if (c == ACK)
+            return Reply::Ack;
+        if (c == NAK)
+            return Reply::Nak;
+        if (c == CAN || c == TimedOut || c == Stop)
+            return Reply::GiveUp;
+        if (isCommand(c)) {
+            m_pendingCommand = c;
+            return Reply::GiveUp;
+        }
+    }
+}
+
+bool SerialEngine::loadBlocks(QByteArray *image, int *blocks)
+{
+    const SimFaults &faults = m_device.faults;
+    QString error;
+    if (!m_device.loadImage(image, &error)) {
+        fprintf(stderr, "vant-devsim: %s\n", qPrintable(error));
+        purgeInput();
+        sendByte(CAN);
+        return false;
+    }
+    *blocks = int((image->size() + BlockDataSize - 1) / BlockDataSize);
+    if (faults.has(FaultKind::ExtraBlock))
+        *blocks = SimFaults::ExtraBlockCount;
+    if (faults.has(FaultKind::EotFirst))
+        *blocks = 0;
+    // The last block is filled up with 0xFF, as the program fills its own.
+    if (image->size() < *blocks * BlockDataSize)
+        image->append(QByteArray(*blocks * BlockDataSize - int(image->size()), char(0xFF)));
+    return true;
+}
+
+bool SerialEngine::sendImageBlock(const QByteArray &image, int k)
+{
+    const SimFaults &faults = m_device.faults;
+    const int delay = faults.delayMs(FaultKind::DelayBlock, k)
+                      + (k == 1 ? faults.delayMs(FaultKind::DelayFirstBlock) : 0);
+    if (!sleepMs(delay))
+        return false;
+    if (faults.atBlock(FaultKind::CanBlock, k)) {
+        purgeInput();
+        sendByte(CAN);
+        return false;
+    }
+    const int source = faults.atBlock(FaultKind::RepeatBlock, k) ? k - 1 : k;
+    const int number = faults.atBlock(FaultKind::WrongNumber, k) ? k + 1 : source;
+    const QByteArray data = image.mid((source - 1) * BlockDataSize, BlockDataSize);
+    if (faults.atBlock(FaultKind::TruncateBlock, k)) {
+        purgeInput();
+        send(frame(number, data, false).left(TruncatedFrameBytes));
+        return false;
+    }
+    // A damaged checksum is line noise: the block goes out intact when refused.
+    bool badChecksum = faults.atBlock(FaultKind::BadChecksum, k);
+    for (int sends = 0; sends < SenderMaxSends; ++sends) {
+        purgeInput();
+        if (!send(frame(number, data, badChecksum)))
+            return false;
+        badChecksum = false;
+        const Reply reply = awaitReply();
+        if (reply == Reply::Ack)
+            return true;
+        if (reply == Reply::GiveUp)
+            return false;
+    }
+    sendByte(CAN);
+    return false;
+}
+
+void SerialEngine::sendEndOfTransfer()
+{
+    for (int sends = 0; sends < SenderMaxSends; ++sends) {
+        purgeInput();
+        if (!sendByte(EOT) || awaitReply() != Reply::Nak)
+            return;
+    }
+}
+
+void SerialEngine::sendImage()
+{
+    const int unplugAt = m_device.faults.unplugAfter();
+    if (!awaitStartNak())
+        return;
     if (unplugAt == 0) {
         unplug();
         return;
     }
-
     QByteArray image;
-    QString error;
-    if (!m_device.loadImage(&image, &error)) {
-        fprintf(stderr, "vant-devsim: %s\n", qPrintable(error));
-        purgeInput();
-        sendByte(CAN);
+    int blocks = 0;
+    if (!loadBlocks(&image, &blocks))
         return;
-    }
-    int blocks = int((image.size() + BlockSize - 1) / BlockSize);
-    if (faults.has(FaultKind::ExtraBlock))
-        blocks = SimFaults::ExtraBlockCount;
-    if (faults.has(FaultKind::EotFirst))
-        blocks = 0;
-    // The last block is filled up with 0xFF, as the program fills its own.
-    if (image.size() < blocks * BlockSize)
-        image.append(QByteArray(blocks * BlockSize - int(image.size()), char(0xFF)));
-
     for (int k = 1; k <= blocks; ++k) {
-        const int delay = faults.delayMs(FaultKind::DelayBlock, k)
-                          + (k == 1 ? faults.delayMs(FaultKind::DelayFirstBlock) : 0);
-        if (!sleepMs(delay))
+        if (!sendImageBlock(image, k))
             return;
-        if (faults.atBlock(FaultKind::CanBlock, k)) {
-            purgeInput();
-            sendByte(CAN);
-            return;
-        }
-        const int source = faults.atBlock(FaultKind::RepeatBlock, k) ? k - 1 : k;
-        const int number = faults.atBlock(FaultKind::WrongNumber, k) ? k + 1 : source;
-        const QByteArray data = image.mid((source - 1) * BlockSize, BlockSize);
-        if (faults.atBlock(FaultKind::TruncateBlock, k)) {
-            purgeInput();
-            send(frame(number, data, false).left(TruncatedFrameBytes));
-            return;
-        }
-        // A damaged checksum is line noise: the block goes out intact when refused.
-        bool badChecksum = faults.atBlock(FaultKind::BadChecksum, k);
-        bool acknowledged = false;
-        for (int sends = 0; sends < SenderMaxSends && !acknowledged; ++sends) {
-            purgeInput();
-            if (!send(frame(number, data, badChecksum)))
-                return;
-            badChecksum = false;
-            const qint64 deadline = nowNs() + msToNs(SenderReplyTimeoutMs);
-            for (;;) {
-                const int c = readByte(deadline);
-                if (c == ACK) {
-                    acknowledged = true;
-                    break;
-                }
-                if (c == NAK)
-                    break;
-                if (c == CAN || c == TimedOut || c == Stop)
-                    return;
-                if (isCommand(c)) {
-                    m_pendingCommand = c;
-                    return;
-                }
-            }
-        }
-        if (!acknowledged) {
-            sendByte(CAN);
-            return;
-        }
         if (k == unplugAt) {
             unplug();
             return;
         }
     }
+    sendEndOfTransfer();
+}
 
-    for (int sends = 0; sends < SenderMaxSends; ++sends) {
-        purgeInput();
-        if (!sendByte(EOT))
-            return;
-        const qint64 deadline = nowNs() + msToNs(SenderReplyTimeoutMs);
-        for (;;) {
-            const int c = readByte(deadline);
-            if (c == ACK || c == CAN || c == TimedOut || c == Stop)
-                return;
-            if (c == NAK)
-                break;
-            if (isCommand(c)) {
-                m_pendingCommand = c;
-                return;
-            }
-        }
+void SerialEngine::finishReception(const Reception &reception)
+{
+    // Acknowledged only once the data are safely stored.
+    QString error;
+    const bool stored = reception.target == Target::Image ? m_device.storeImage(reception.received, &error)
+                                                          : m_device.storeFirmware(reception.received, &error);
+    if (!stored) {
+        fprintf(stderr, "vant-devsim: %s\n", qPrintable(error));
+        sendByte(CAN);
+        return;
     }
+    sendByte(ACK);
+}
+
+int SerialEngine::readFrameRest(QByteArray *rest)
+{
+    const qint64 frameDeadline = nowNs() + msToNs(FrameTimeoutMs);
+    while (rest->size() < FrameSize) {
+        const int b = readByte(frameDeadline);
+        if (b == Stop || b == TimedOut)
+            return b;
+        rest->append(char(b));
+    }
+    return 0;
+}
+
+bool SerialEngine::takeFrame(const QByteArray &rest, Reception &reception, qint64 *deadline)
+{
+    const SimFaults &faults = m_device.faults;
+    if (rest.size() < FrameSize) {
+        purgeInput();
+        return sendByte(NAK);
+    }
+    const uchar number = uchar(rest.at(0));
+    const uchar complement = uchar(rest.at(1));
+    const QByteArray data = rest.mid(2, BlockDataSize);
+    const uchar sum = xmChecksum(reinterpret_cast<const uchar *>(data.constData()));
+    if (uchar(number ^ complement) != 0xFF || sum != uchar(rest.at(FrameSize - 1))) {
+        purgeInput();
+        return sendByte(NAK);
+    }
+    if (reception.started && number == uchar(reception.expected - 1)) {
+        // The sender missed our ACK and repeats the block we already hold.
+        return sendByte(ACK);
+    }
+    if (number != uchar(reception.expected)) {
+        sendByte(CAN);
+        return false;
+    }
+    reception.started = true;
+    const int k = reception.expected;
+    if (faults.atBlock(FaultKind::NakBlock, k))
+        return sendByte(NAK);
+    if (faults.atBlock(FaultKind::CanBlock, k)) {
+        sendByte(CAN);
+        return false;
+    }
+    if (reception.received.size() >= reception.capacity) {
+        // Memory full: refuse rather than keep a cut image or firmware.
+        sendByte(CAN);
+        return false;
+    }
+    reception.received.append(data);
+    ++reception.expected;
+    if (!sleepMs(faults.delayMs(FaultKind::DelayAck, k)) || !sendByte(ACK))
+        return false;
+    if (k == faults.unplugAfter()) {
+        unplug();
+        return false;
+    }
+    *deadline = nowNs() + msToNs(ReceiverNakIntervalMs);
+    return true;
 }
 
 void SerialEngine::receive(Target target)
 {
     const SimFaults &faults = m_device.faults;
-    const int unplugAt = faults.unplugAfter();
-    if (unplugAt == 0) {
+    if (faults.unplugAfter() == 0) {
         unplug();
         return;
     }
-    const int capacity = target == Target::Image ? m_device.imageCapacity : m_device.firmwareCapacity;
+    Reception reception;
+    reception.target = target;
+    reception.capacity = target == Target::Image ? m_device.imageCapacity : m_device.firmwareCapacity;
     const bool askForStart = !faults.has(FaultKind::NoStartNak);
     if (askForStart) {
         if (!sleepMs(faults.delayMs(FaultKind::DelayStartNak)) || !sendByte(NAK))
             return;
     }
 
-    QByteArray received;
-    int expected = 1; // the next block, counted from 1; the wire carries it modulo 256
-    bool started = false;
     int silences = 0;
     qint64 deadline = nowNs() + msToNs(ReceiverNakIntervalMs);
     for (;;) {
@@ -361,22 +447,13 @@ void SerialEngine::receive(Target target)
         if (c == TimedOut) {
             if (++silences >= ReceiverMaxSilences)
                 return; // the program has gone away
-            if ((started || askForStart) && !sendByte(NAK))
+            if ((reception.started || askForStart) && !sendByte(NAK))
                 return;
             deadline = nowNs() + msToNs(ReceiverNakIntervalMs);
             continue;
         }
         if (c == EOT) {
-            // Acknowledged only once the data are safely stored.
-            QString error;
-            const bool stored = target == Target::Image ? m_device.storeImage(received, &error)
-                                                        : m_device.storeFirmware(received, &error);
-            if (!stored) {
-                fprintf(stderr, "vant-devsim: %s\n", qPrintable(error));
-                sendByte(CAN);
-                return;
-            }
-            sendByte(ACK);
+            finishReception(reception);
             return;
         }
         if (c == CAN)
@@ -389,70 +466,12 @@ void SerialEngine::receive(Target target)
             continue; // line noise between frames
 
         QByteArray rest;
-        const qint64 frameDeadline = nowNs() + msToNs(FrameTimeoutMs);
-        while (rest.size() < FrameSize - 1) {
-            const int b = readByte(frameDeadline);
-            if (b == Stop)
-                return;
-            if (b == TimedOut)
-                break;
-            rest.append(char(b));
-        }
+        if (readFrameRest(&rest) == Stop)
+            return;
         silences = 0;
         deadline = nowNs() + msToNs(ReceiverNakIntervalMs);
-        if (rest.size() < FrameSize - 1) {
-            purgeInput();
-            if (!sendByte(NAK))
-                return;
-            continue;
-        }
-        const uchar number = uchar(rest.at(0));
-        const uchar complement = uchar(rest.at(1));
-        const QByteArray data = rest.mid(2, BlockSize);
-        uchar sum = 0;
-        for (char byte : data)
-            sum = uchar(sum + uchar(byte));
-        if (uchar(number ^ complement) != 0xFF || sum != uchar(rest.at(FrameSize - 2))) {
-            purgeInput();
-            if (!sendByte(NAK))
-                return;
-            continue;
-        }
-        if (started && number == uchar(expected - 1)) {
-            // The sender missed our ACK and repeats the block we already hold.
-            if (!sendByte(ACK))
-                return;
-            continue;
-        }
-        if (number != uchar(expected)) {
-            sendByte(CAN);
+        if (!takeFrame(rest, reception, &deadline))
             return;
-        }
-        started = true;
-        const int k = expected;
-        if (faults.atBlock(FaultKind::NakBlock, k)) {
-            if (!sendByte(NAK))
-                return;
-            continue;
-        }
-        if (faults.atBlock(FaultKind::CanBlock, k)) {
-            sendByte(CAN);
-            return;
-        }
-        if (received.size() >= capacity) {
-            // Memory full: refuse rather than keep a cut image or firmware.
-            sendByte(CAN);
-            return;
-        }
-        received.append(data);
-        ++expected;
-        if (!sleepMs(faults.delayMs(FaultKind::DelayAck, k)) || !sendByte(ACK))
-            return;
-        if (k == unplugAt) {
-            unplug();
-            return;
-        }
-        deadline = nowNs() + msToNs(ReceiverNakIntervalMs);
     }
 }
 
@@ -470,16 +489,16 @@ SerialEngine::Exit SerialEngine::run()
         if (c < 0 || m_device.faults.has(FaultKind::Silence))
             continue;
         switch (c) {
-        case 'I':
+        case SerialCommand::Identify:
             identify();
             break;
-        case 'R':
+        case SerialCommand::Download:
             sendImage();
             break;
-        case 'W':
+        case SerialCommand::Upload:
             receive(Target::Image);
             break;
-        case 'P':
+        case SerialCommand::Firmware:
             receive(Target::Firmware);
             break;
         default:

@@ -33,9 +33,6 @@ public:
     // link and the registry entry. Safe to call more than once.
     void close();
 
-    // VANT_PORT_REGISTRY, else ${XDG_RUNTIME_DIR:-/tmp}/vant-conf-ports.
-    static QString registryDir();
-
 private:
     int m_master = -1;
     int m_slave = -1;

@@ -1,4 +1,4 @@
-#include "device/serialport.h"
+#include "device/seriallink.h"
 
 #include "format/diag.h"
 
@@ -13,16 +13,12 @@
 
 namespace {
 
-QSerialPort *port = nullptr; // created by comOpen on the thread that uses it
-bool portFailed = false;
-
 // A stalled write (the far end stopped reading) gives up after this long without progress,
 // so a dead line cannot hold the worker, and with it the window, for ever.
 constexpr int WriteStallMs = 5000;
 
-QString systemLocation(const char *name)
+QString systemLocation(const QString &text)
 {
-    const QString text = QString::fromLocal8Bit(name);
     if (!text.startsWith(QLatin1Char('/')))
         return text; // a port name: QSerialPort finds it under /dev
     // One lock per device, whichever symlink names it.
@@ -54,11 +50,20 @@ int openErrorCode(const QString &location, QSerialPort::SerialPortError error)
     }
 }
 
-bool hungUp()
+} // namespace
+
+SerialLink::SerialLink() = default;
+
+SerialLink::~SerialLink()
 {
-    if (!port)
+    close();
+}
+
+bool SerialLink::hungUp() const
+{
+    if (!m_port)
         return true;
-    pollfd pfd{int(port->handle()), 0, 0};
+    pollfd pfd{int(m_port->handle()), 0, 0};
     if (pfd.fd < 0)
         return true;
     if (::poll(&pfd, 1, 0) < 0)
@@ -67,30 +72,28 @@ bool hungUp()
 }
 
 // Called after a read or write came back short: decides whether the port itself is gone.
-void checkFailure()
+void SerialLink::checkFailure()
 {
-    const QSerialPort::SerialPortError error = port->error();
+    const QSerialPort::SerialPortError error = m_port->error();
     if ((error != QSerialPort::NoError && error != QSerialPort::TimeoutError) || hungUp())
-        portFailed = true;
-    port->clearError();
+        m_failed = true;
+    m_port->clearError();
 }
 
-} // namespace
-
-bool comOpen(const char *name)
+bool SerialLink::open(const QString &name)
 {
-    comClose();
-    portFailed = false;
+    close();
+    m_failed = false;
     const QString location = systemLocation(name);
-    port = new QSerialPort;
+    // Created here, on the thread that will use it: QSerialPort's notifiers belong to it.
+    auto port = std::make_unique<QSerialPort>();
     port->setPortName(location);
     if (port->open(QIODevice::ReadWrite)) {
         port->clearError();
+        m_port = std::move(port);
         return true;
     }
     const int code = openErrorCode(location, port->error());
-    delete port;
-    port = nullptr;
     diagErr("COM Error %ld\n", long(code));
     return false;
 }
@@ -105,41 +108,41 @@ int comBaudFor(int requested)
     }
 }
 
-void comSetup(int baud, int dataBits, int parity, int stopBits, bool hardwareFlow)
+void SerialLink::setup(int baud, int dataBits, int parity, int stopBits, bool hardwareFlow)
 {
-    if (!port)
+    if (!m_port)
         return;
     // As on the original line driver, every setting is tried and a refusal is ignored:
     // a pseudo-terminal has no DTR or RTS to drive.
-    port->setBaudRate(comBaudFor(baud));
+    m_port->setBaudRate(comBaudFor(baud));
     switch (dataBits) {
-    case 5: port->setDataBits(QSerialPort::Data5); break;
-    case 6: port->setDataBits(QSerialPort::Data6); break;
-    case 7: port->setDataBits(QSerialPort::Data7); break;
-    default: port->setDataBits(QSerialPort::Data8); break;
+    case 5: m_port->setDataBits(QSerialPort::Data5); break;
+    case 6: m_port->setDataBits(QSerialPort::Data6); break;
+    case 7: m_port->setDataBits(QSerialPort::Data7); break;
+    default: m_port->setDataBits(QSerialPort::Data8); break;
     }
-    port->setParity(parity == 1 ? QSerialPort::OddParity
+    m_port->setParity(parity == 1 ? QSerialPort::OddParity
                     : parity == 2 ? QSerialPort::EvenParity
                                   : QSerialPort::NoParity);
-    port->setStopBits(stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
-    port->setFlowControl(hardwareFlow ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl);
-    port->setDataTerminalReady(false);
-    port->setRequestToSend(false);
-    port->clearError();
+    m_port->setStopBits(stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop);
+    m_port->setFlowControl(hardwareFlow ? QSerialPort::HardwareControl : QSerialPort::NoFlowControl);
+    m_port->setDataTerminalReady(false);
+    m_port->setRequestToSend(false);
+    m_port->clearError();
 }
 
-int comRead(uchar *buffer, int n, int ms)
+int SerialLink::read(uchar *buffer, int n, int ms)
 {
-    if (!port || portFailed || n <= 0)
+    if (!m_port || m_failed || n <= 0)
         return 0;
-    if (port->bytesAvailable() == 0) {
-        port->clearError();
-        if (!port->waitForReadyRead(ms < 0 ? 0 : ms)) {
+    if (m_port->bytesAvailable() == 0) {
+        m_port->clearError();
+        if (!m_port->waitForReadyRead(ms < 0 ? 0 : ms)) {
             checkFailure();
             return 0;
         }
     }
-    const qint64 got = port->read(reinterpret_cast<char *>(buffer), n);
+    const qint64 got = m_port->read(reinterpret_cast<char *>(buffer), n);
     if (got <= 0) {
         checkFailure();
         return 0;
@@ -147,35 +150,29 @@ int comRead(uchar *buffer, int n, int ms)
     return int(got);
 }
 
-int comWriteAll(const uchar *bytes, int n)
+int SerialLink::writeAll(const uchar *bytes, int n)
 {
-    if (!port || portFailed || n <= 0)
+    if (!m_port || m_failed || n <= 0)
         return 0;
-    port->clearError();
-    const qint64 queued = port->write(reinterpret_cast<const char *>(bytes), n);
+    m_port->clearError();
+    const qint64 queued = m_port->write(reinterpret_cast<const char *>(bytes), n);
     if (queued != n) {
-        portFailed = true;
+        m_failed = true;
         return queued > 0 ? int(queued) : 0;
     }
-    while (port->bytesToWrite() > 0) {
-        if (!port->waitForBytesWritten(WriteStallMs)) {
+    while (m_port->bytesToWrite() > 0) {
+        if (!m_port->waitForBytesWritten(WriteStallMs)) {
             checkFailure();
             break;
         }
     }
-    return n - int(port->bytesToWrite());
+    return n - int(m_port->bytesToWrite());
 }
 
-void comClose()
+void SerialLink::close()
 {
-    if (!port)
+    if (!m_port)
         return;
-    port->close();
-    delete port;
-    port = nullptr;
-}
-
-bool comFailed()
-{
-    return portFailed;
+    m_port->close();
+    m_port.reset();
 }

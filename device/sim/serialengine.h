@@ -8,7 +8,8 @@
 // the device sends reaches the program no earlier than the line would deliver
 // it, and a byte the program sends is acted on no earlier than its wire time
 // after the previous one.
-#include "tools/devsim/simdevice.h"
+#include "device/protocol.h"
+#include "device/sim/simdevice.h"
 
 #include <QByteArray>
 #include <cstdio>
@@ -25,12 +26,6 @@ public:
 
     static constexpr int BaudRate = 115200;
     static constexpr int BitsPerByte = 10; // start bit, 8 data bits, stop bit
-
-    // Control bytes of the protocol.
-    static constexpr uchar SOH = 0x01, STX = 0x02, ETX = 0x03, EOT = 0x04, ACK = 0x06,
-                           NAK = 0x15, CAN = 0x18;
-    static constexpr int BlockSize = 128;
-    static constexpr int FrameSize = BlockSize + 4; // SOH, number, complement, data, checksum
 
     // How long the device waits, as a sender, for the program's start NAK and
     // for the reply to a block or to EOT before it gives the transfer up.
@@ -92,11 +87,40 @@ private:
     }
     // A command letter inside a transfer means the program has given the
     // transfer up and starts anew: the letter is kept for the command loop.
-    static bool isCommand(int byte) { return byte == 'I' || byte == 'R' || byte == 'W' || byte == 'P'; }
+    static bool isCommand(int byte)
+    {
+        return byte == SerialCommand::Identify || byte == SerialCommand::Download
+               || byte == SerialCommand::Upload || byte == SerialCommand::Firmware;
+    }
 
     void identify();
+
+    // Sending the image ('R').
+    enum class Reply { Ack, Nak, GiveUp };
+    bool awaitStartNak();
+    // The program's answer to a block or to EOT; GiveUp on CAN, silence, a stop or a new command.
+    Reply awaitReply();
+    // The stored image in whole blocks, and how many the faults let go out; false after CAN.
+    bool loadBlocks(QByteArray *image, int *blocks);
+    // Sends block k until acknowledged; false when the transfer ends here.
+    bool sendImageBlock(const QByteArray &image, int k);
+    void sendEndOfTransfer();
     void sendImage();
+
+    // Receiving an image ('W') or firmware ('P').
     enum class Target { Image, Firmware };
+    struct Reception {
+        Target target = Target::Image;
+        int capacity = 0;
+        QByteArray received;
+        int expected = 1; // the next block, counted from 1; the wire carries it modulo 256
+        bool started = false;
+    };
+    // The rest of a frame after SOH; 0, or TimedOut or Stop with what came so far.
+    int readFrameRest(QByteArray *rest);
+    // Answers one frame; false when the reception ends here.
+    bool takeFrame(const QByteArray &rest, Reception &reception, qint64 *deadline);
+    void finishReception(const Reception &reception);
     void receive(Target target);
     QByteArray frame(int number, const QByteArray &data, bool badChecksum) const;
     void unplug() { end(Exit::Unplugged); }

@@ -1,17 +1,11 @@
-#include "tools/devsim/simhid.h"
+#include "device/sim/simhid.h"
 
 #include <cstring>
 
 namespace {
 
-constexpr int AddressOffset = 1;
-constexpr int CommandOffset = 4;
-constexpr int DataOffset = 5;
-constexpr int IdFieldSize = 16;
-constexpr uchar InfoCommand = 0x7F;
-constexpr uchar ReadImageCommand = 0x00;
-constexpr uchar WriteImageCommand = 0x80;
-constexpr uchar WriteFirmwareCommand = 0x81;
+constexpr uchar WriteImageCommand = HidCommand::Write + HidImageBlock;
+constexpr uchar WriteFirmwareCommand = HidCommand::Write + HidFirmwareBlock;
 
 // The handle of interface i: i + 1, so that no handle is null.
 void *handleOf(int index)
@@ -21,8 +15,8 @@ void *handleOf(int index)
 
 QByteArray idField(const QByteArray &id)
 {
-    QByteArray field = id.left(IdFieldSize);
-    field.append(QByteArray(IdFieldSize - field.size(), '\0'));
+    QByteArray field = id.left(HidIdFieldSize);
+    field.append(QByteArray(HidIdFieldSize - field.size(), '\0'));
     return field;
 }
 
@@ -35,9 +29,7 @@ void appendLe32(QByteArray *bytes, qint32 value)
 } // namespace
 
 SimHid::SimHid(SimDevice &device)
-    : interfaces{SimHidInterface()}, m_device(device),
-      m_backend{this, &SimHid::enumerate, &SimHid::open, &SimHid::close, &SimHid::manufacturer,
-                &SimHid::setFeature, &SimHid::getFeature}
+    : interfaces{SimHidInterface()}, m_device(device)
 {
 }
 
@@ -75,34 +67,32 @@ void SimHid::clearRecords()
     lastError.clear();
 }
 
-QList<UsbHidInterface> SimHid::enumerate(void *context)
+QList<UsbHidInterface> SimHid::enumerate()
 {
-    const auto *self = static_cast<SimHid *>(context);
     QList<UsbHidInterface> list;
-    for (int i = 0; i < self->interfaces.size(); ++i) {
-        const SimHidInterface &sim = self->interfaces[i];
+    for (int i = 0; i < interfaces.size(); ++i) {
+        const SimHidInterface &sim = interfaces[i];
         list.append({QByteArray("sim-hid-") + QByteArray::number(i), sim.vendorId, sim.productId});
     }
     return list;
 }
 
-void *SimHid::open(void *context, const QByteArray &path)
+void *SimHid::open(const QByteArray &path)
 {
-    auto *self = static_cast<SimHid *>(context);
     if (!path.startsWith("sim-hid-"))
         return nullptr;
     bool ok = false;
     const int index = path.mid(8).toInt(&ok);
-    if (!ok || index < 0 || index >= self->interfaces.size() || !self->interfaces[index].openable)
+    if (!ok || index < 0 || index >= interfaces.size() || !interfaces[index].openable)
         return nullptr;
-    self->opened.append(index);
-    ++self->m_open;
+    opened.append(index);
+    ++m_open;
     // A fresh connection: the device starts its counts and transfers anew.
-    self->m_callNumber = self->m_setNumber = self->m_getNumber = 0;
-    self->m_pending.clear();
-    self->receivedImage.clear();
-    self->receivedFirmware.clear();
-    self->m_firmwareReceived = false;
+    m_callNumber = m_setNumber = m_getNumber = 0;
+    m_pending.clear();
+    receivedImage.clear();
+    receivedFirmware.clear();
+    m_firmwareReceived = false;
     return handleOf(index);
 }
 
@@ -112,30 +102,28 @@ int SimHid::indexOf(void *handle) const
     return index >= 0 && index < interfaces.size() ? int(index) : -1;
 }
 
-void SimHid::close(void *context, void *handle)
+void SimHid::close(void *handle)
 {
-    auto *self = static_cast<SimHid *>(context);
-    const int index = self->indexOf(handle);
+    const int index = indexOf(handle);
     if (index < 0)
         return;
-    self->closedIndices.append(index);
-    --self->m_open;
+    closedIndices.append(index);
+    --m_open;
     // Nothing marks the end of a firmware update but the program letting go of the device.
-    if (self->m_firmwareReceived) {
+    if (m_firmwareReceived) {
         QString error;
-        if (!self->m_device.storeFirmware(self->receivedFirmware, &error))
-            self->lastError = error;
-        self->m_firmwareReceived = false;
+        if (!m_device.storeFirmware(receivedFirmware, &error))
+            lastError = error;
+        m_firmwareReceived = false;
     }
 }
 
-bool SimHid::manufacturer(void *context, void *handle, char16_t *units, int capacity)
+bool SimHid::manufacturer(void *handle, char16_t *units, int capacity)
 {
-    const auto *self = static_cast<SimHid *>(context);
-    const int index = self->indexOf(handle);
-    if (index < 0 || capacity <= 0 || !self->interfaces[index].manufacturerReadable)
+    const int index = indexOf(handle);
+    if (index < 0 || capacity <= 0 || !interfaces[index].manufacturerReadable)
         return false;
-    const QString &text = self->interfaces[index].manufacturer;
+    const QString &text = interfaces[index].manufacturer;
     const int count = int(qMin<qsizetype>(text.size(), capacity - 1));
     for (int i = 0; i < count; ++i)
         units[i] = text.at(i).unicode();
@@ -174,38 +162,37 @@ int SimHid::beginCall()
     return m_callNumber;
 }
 
-int SimHid::setFeature(void *context, void *handle, const uchar *report, int size)
+int SimHid::setFeature(void *handle, const uchar *report, int size)
 {
-    auto *self = static_cast<SimHid *>(context);
-    const int index = self->indexOf(handle);
+    const int index = indexOf(handle);
     if (index < 0 || size <= 0)
         return -1;
-    ++self->m_setNumber;
-    self->beginCall();
+    ++m_setNumber;
+    beginCall();
     const QByteArray bytes(reinterpret_cast<const char *>(report), size);
-    bool ok = size == ReportSize && !self->failsNow(SimHidFaultKind::SetFails)
-              && !self->failsNow(SimHidFaultKind::UnplugAfter)
-              && !(uchar(bytes.at(CommandOffset)) == InfoCommand
-                   && self->hasFault(SimHidFaultKind::InfoRefused));
-    self->m_pending.clear();
+    bool ok = size == ReportSize && !failsNow(SimHidFaultKind::SetFails)
+              && !failsNow(SimHidFaultKind::UnplugAfter)
+              && !(uchar(bytes.at(HidCommandOffset)) == HidCommand::Info
+                   && hasFault(SimHidFaultKind::InfoRefused));
+    m_pending.clear();
     if (ok)
-        ok = self->answerSet(bytes);
-    self->calls.append({SimHidCall::Set, index, bytes, ok});
+        ok = answerSet(bytes);
+    calls.append({SimHidCall::Set, index, bytes, ok});
     return ok ? size : -1;
 }
 
 bool SimHid::answerSet(const QByteArray &report)
 {
-    const uchar command = uchar(report.at(CommandOffset));
-    const int address = uchar(report.at(AddressOffset)) | uchar(report.at(AddressOffset + 1)) << 8
-                        | uchar(report.at(AddressOffset + 2)) << 16;
-    const QByteArray data = report.mid(DataOffset);
-    const QByteArray header = report.left(DataOffset);
+    const uchar command = uchar(report.at(HidCommandOffset));
+    const int address = uchar(report.at(HidAddressOffset)) | uchar(report.at(HidAddressOffset + 1)) << 8
+                        | uchar(report.at(HidAddressOffset + 2)) << 16;
+    const QByteArray data = report.mid(HidDataOffset);
+    const QByteArray header = report.left(HidDataOffset);
     switch (command) {
-    case InfoCommand:
+    case HidCommand::Info:
         m_pending = header + infoRecord();
         return true;
-    case ReadImageCommand: {
+    case HidCommand::ReadImage: {
         QByteArray image;
         if (!m_device.loadImage(&image, &lastError))
             return false;
@@ -240,26 +227,25 @@ void SimHid::storeWrite(QByteArray *target, int address, const QByteArray &data)
     std::memcpy(target->data() + address, data.constData(), size_t(data.size()));
 }
 
-int SimHid::getFeature(void *context, void *handle, uchar *report, int size)
+int SimHid::getFeature(void *handle, uchar *report, int size)
 {
-    auto *self = static_cast<SimHid *>(context);
-    const int index = self->indexOf(handle);
+    const int index = indexOf(handle);
     if (index < 0 || size <= 0)
         return -1;
-    ++self->m_getNumber;
-    self->beginCall();
+    ++m_getNumber;
+    beginCall();
     // Only a request that expects an answer leaves one; it is given once.
-    const QByteArray answer = self->m_pending;
-    self->m_pending.clear();
+    const QByteArray answer = m_pending;
+    m_pending.clear();
     const bool ok = size == ReportSize && !answer.isEmpty() && report[0] == 0
-                    && !self->failsNow(SimHidFaultKind::GetFails) && !self->failsNow(SimHidFaultKind::UnplugAfter);
+                    && !failsNow(SimHidFaultKind::GetFails) && !failsNow(SimHidFaultKind::UnplugAfter);
     if (!ok) {
-        self->calls.append({SimHidCall::Get, index, QByteArray(), false});
+        calls.append({SimHidCall::Get, index, QByteArray(), false});
         return -1;
     }
-    const int length = self->failsNow(SimHidFaultKind::ShortReply) ? size / 2 : size;
+    const int length = failsNow(SimHidFaultKind::ShortReply) ? size / 2 : size;
     std::memcpy(report, answer.constData(), size_t(length));
     report[0] = 0;
-    self->calls.append({SimHidCall::Get, index, answer.left(length), true});
+    calls.append({SimHidCall::Get, index, answer.left(length), true});
     return length;
 }

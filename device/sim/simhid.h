@@ -3,8 +3,9 @@
 // the device's answers to the four feature-report commands, driven by a SimDevice, and fault
 // modes for the calls. It records every report it was sent and every open and close, so a
 // test can check the exchange byte for byte.
-#include "device/usbhid.h"
-#include "tools/devsim/simdevice.h"
+#include "device/hidbackend.h"
+#include "device/protocol.h"
+#include "device/sim/simdevice.h"
 
 #include <QByteArray>
 #include <QList>
@@ -41,19 +42,16 @@ struct SimHidCall {
     bool ok;
 };
 
-class SimHid
+class SimHid : public HidBackend
 {
 public:
     static constexpr int ReportSize = UsbHidReportSize;
-    static constexpr int DataSize = 64;
+    static constexpr int DataSize = HidBlockSize;
     static constexpr char DownloadFill = char(0xFF); // beyond the stored image
 
     explicit SimHid(SimDevice &device);
     SimHid(const SimHid &) = delete;
     SimHid &operator=(const SimHid &) = delete;
-
-    // The table to hand to usbhidSetBackend; it stays valid as long as this object.
-    const UsbHidBackend *backend() const { return &m_backend; }
 
     // What the system lists, in order; by default one matching interface.
     QList<SimHidInterface> interfaces;
@@ -82,13 +80,15 @@ public:
 
     void clearRecords();
 
+    // The device calls, as a worker's link makes them.
+    QList<UsbHidInterface> enumerate() override;
+    void *open(const QByteArray &path) override;
+    void close(void *handle) override;
+    bool manufacturer(void *handle, char16_t *units, int capacity) override;
+    int setFeature(void *handle, const uchar *report, int size) override;
+    int getFeature(void *handle, uchar *report, int size) override;
+
 private:
-    static QList<UsbHidInterface> enumerate(void *context);
-    static void *open(void *context, const QByteArray &path);
-    static void close(void *context, void *handle);
-    static bool manufacturer(void *context, void *handle, char16_t *units, int capacity);
-    static int setFeature(void *context, void *handle, const uchar *report, int size);
-    static int getFeature(void *context, void *handle, uchar *report, int size);
 
     int indexOf(void *handle) const;
     bool failsNow(SimHidFaultKind kind) const;
@@ -98,7 +98,6 @@ private:
     void storeWrite(QByteArray *target, int address, const QByteArray &data);
 
     SimDevice &m_device;
-    UsbHidBackend m_backend;
     int m_open = 0;
     int m_callNumber = 0;
     int m_setNumber = 0;
