@@ -100,18 +100,25 @@ void MainWindow::devError(int code)
         QMessageBox::critical(this, tr("Error"), deviceResultMessage(code));
 }
 
+std::unique_ptr<Device> MainWindow::devRun(const std::function<void(Device &)> &start)
+{
+    std::unique_ptr<Device> worker(devCreate());
+    start(*worker);
+    const int code = devWait(worker.get());
+    if (code == Ok)
+        return worker;
+    devError(code);
+    return nullptr;
+}
+
 void MainWindow::devID()
 {
     const TransferLock lock(transferRunning);
     if (!lock.acquired())
         return;
-    const std::unique_ptr<Device> worker(devCreate());
-    worker->startIdentify();
-    const int code = devWait(worker.get());
-    if (code != Ok) {
-        devError(code);
+    const std::unique_ptr<Device> worker = devRun([](Device &d) { d.startIdentify(); });
+    if (!worker)
         return;
-    }
     // One pass over the text, so a '%' in an identifier is shown as it is.
     QMessageBox::information(this, tr("Information"),
                              tr("Hardware ID: %1\nSoftware ID: %2").arg(worker->hardwareId(), worker->softwareId()));
@@ -122,13 +129,9 @@ void MainWindow::devDownload()
     const TransferLock lock(transferRunning);
     if (!lock.acquired())
         return;
-    const std::unique_ptr<Device> worker(devCreate());
-    worker->startDownload();
-    const int code = devWait(worker.get());
-    if (code != Ok) {
-        devError(code);
+    const std::unique_ptr<Device> worker = devRun([](Device &d) { d.startDownload(); });
+    if (!worker)
         return;
-    }
     if (!tree->loadFormat(worker->softwareId())) {
         QMessageBox::critical(this, tr("Error"), tr("Can't get device descriptor.\nNo Internet connection ?"));
         return;
@@ -157,13 +160,12 @@ void MainWindow::devUpload()
         QMessageBox::critical(this, tr("Error"), tr("Configuration too large for the device."));
         return;
     }
-    const std::unique_ptr<Device> worker(devCreate());
-    worker->setImage(tree->format->pack());
-    worker->startUpload(tree->formatId);
-    const int code = devWait(worker.get());
-    if (code != Ok)
-        devError(code);
-    else
+    const QByteArray image = tree->format->pack();
+    const QString id = tree->formatId;
+    if (devRun([&](Device &d) {
+            d.setImage(image);
+            d.startUpload(id);
+        }))
         QMessageBox::information(this, tr("Information"), tr("Transfer ok."));
 }
 
@@ -176,12 +178,7 @@ void MainWindow::devFirmware()
         QFileDialog::getOpenFileName(this, tr("Open file"), QString(), tr("Firmware files (*.fw)"));
     if (fileName.isEmpty())
         return;
-    const std::unique_ptr<Device> worker(devCreate());
-    worker->startFirmwareUpdate(fileName);
-    const int code = devWait(worker.get());
-    if (code != Ok)
-        devError(code);
-    else
+    if (devRun([&](Device &d) { d.startFirmwareUpdate(fileName); }))
         QMessageBox::information(this, tr("Information"), tr("Transfer ok."));
 }
 

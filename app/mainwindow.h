@@ -3,6 +3,9 @@
 // the File and Device menus, and the layout kept in the per-user settings.
 #include <QMainWindow>
 
+#include <functional>
+#include <memory>
+
 class ConfTree;
 class Device;
 class QSettings;
@@ -40,6 +43,9 @@ private:
     Device *devCreate();
     int devWait(Device *worker);
     void devError(int code);
+    // One operation on a fresh worker, started by `start`: the worker when it succeeded,
+    // null after the failure's message box.
+    std::unique_ptr<Device> devRun(const std::function<void(Device &)> &start);
 
     QSettings *settings;
     QSplitter *splitter;
