@@ -9,6 +9,7 @@
 #include "bench/gendescription.h"
 #include "format/confformat.h"
 #include "expr/logicexpr.h"
+#include "tree/confrow.h"
 #include "tree/conftree.h"
 #include "tree/qmytreewidgetitem.h"
 
@@ -106,7 +107,7 @@ void countRows(QTreeWidgetItem *item, const QString &var, RowCounts &counts)
 {
     ++counts.rows;
     if (auto *row = dynamic_cast<QMyTreeWidgetItem *>(item)) {
-        for (const LogicExpr *expr : {row->enabledExpr, row->visibleExpr}) {
+        for (const LogicExpr *expr : {row->confRow()->enabledCondition(), row->confRow()->visibleCondition()}) {
             if (expr && expr->variables().contains(var))
                 ++counts.conditionsOnVar;
         }

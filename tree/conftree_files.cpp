@@ -10,7 +10,7 @@ bool ConfTree::loadFormatFile(const QString &fileName, const QString &expectedId
     Description description;
     if (readDescriptionFile(fileName, expectedId, *this, &description) != DescriptionError::None)
         return false;
-    install(description.format.release(), description.id, description.top.release());
+    install(std::move(description.format), description.id, std::move(description.top));
     return true;
 }
 

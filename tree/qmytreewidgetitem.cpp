@@ -1,14 +1,9 @@
 #include "tree/qmytreewidgetitem.h"
 
-#include "expr/logicexpr.h"
+#include "tree/confrow.h"
 
-QMyTreeWidgetItem::QMyTreeWidgetItem(int type)
-    : QTreeWidgetItem(type)
+QMyTreeWidgetItem::QMyTreeWidgetItem(const ConfRow *row)
+    : QTreeWidgetItem(row->isGroup() ? GroupType : VarTypeBase + row->varId()), model(row)
 {
-}
-
-QMyTreeWidgetItem::~QMyTreeWidgetItem()
-{
-    delete enabledExpr;
-    delete visibleExpr;
+    setText(0, row->label());
 }

@@ -2,7 +2,6 @@
 #include "tools/cli/cli.h"
 #include "tools/cli/clicommon.h"
 #include "tools/cli/clitree.h"
-#include "tree/qmytreewidgetitem.h"
 
 #include <QTextStream>
 
