@@ -6,7 +6,7 @@
 #include "device/device.h"
 #include "device/serialport.h"
 #include "format/confformat.h"
-#include "tree/conftree.h"
+#include "tree/ui/conftree.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

@@ -10,8 +10,8 @@
 #include "format/confformat.h"
 #include "expr/logicexpr.h"
 #include "tree/confrow.h"
-#include "tree/conftree.h"
-#include "tree/qmytreewidgetitem.h"
+#include "tree/ui/conftree.h"
+#include "tree/ui/qmytreewidgetitem.h"
 
 #include <QApplication>
 #include <QDir>

@@ -5,8 +5,8 @@
 // evaluated once, groups expanded). The target is a load within twice the bare parse.
 #include "format/confformat.h"
 #include "tree/confrow.h"
-#include "tree/conftree.h"
-#include "tree/qmytreewidgetitem.h"
+#include "tree/ui/conftree.h"
+#include "tree/ui/qmytreewidgetitem.h"
 
 #include <QApplication>
 #include <QDomDocument>

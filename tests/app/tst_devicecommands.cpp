@@ -14,7 +14,7 @@
 #include "tests/device/simprocess.h"
 #include "tests/support/guitest.h"
 #include "tools/devsim/simhid.h"
-#include "tree/conftree.h"
+#include "tree/ui/conftree.h"
 
 #include <QComboBox>
 #include <QFileDialog>

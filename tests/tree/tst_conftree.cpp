@@ -4,8 +4,8 @@
 #include "format/confformat.h"
 #include "tests/support/guitest.h"
 #include "tree/confrow.h"
-#include "tree/conftree.h"
-#include "tree/qmytreewidgetitem.h"
+#include "tree/ui/conftree.h"
+#include "tree/ui/qmytreewidgetitem.h"
 
 #include <QComboBox>
 #include <QDomDocument>

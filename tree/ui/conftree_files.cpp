@@ -2,7 +2,7 @@
 #include "download/formatdl.h"
 #include "format/confformat.h"
 #include "format/xmldoc.h"
-#include "tree/conftree.h"
+#include "tree/ui/conftree.h"
 #include "tree/descriptionfile.h"
 
 bool ConfTree::loadFormatFile(const QString &fileName, const QString &expectedId)

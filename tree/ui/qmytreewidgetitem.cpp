@@ -1,4 +1,4 @@
-#include "tree/qmytreewidgetitem.h"
+#include "tree/ui/qmytreewidgetitem.h"
 
 #include "tree/confrow.h"
 

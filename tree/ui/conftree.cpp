@@ -1,9 +1,10 @@
-#include "tree/conftree.h"
+#include "tree/ui/conftree.h"
 
 #include "format/confformat.h"
 #include "format/diag.h"
+#include "format/ui/valueeditors.h"
 #include "tree/confrow.h"
-#include "tree/qmytreewidgetitem.h"
+#include "tree/ui/qmytreewidgetitem.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ void ConfTree::itemClicked(QTreeWidgetItem *item, int column)
     if (!item->flags().testFlag(Qt::ItemIsEnabled))
         return;
     const int id = varIdOf(item);
-    if (!format->edit(this, id, item->text(0)))
+    if (!editors::edit(this, *format, id, item->text(0)))
         return;
     const QString name = format->nameOf(id);
     diagOut("Var %s changed\n", qPrintable(name));
