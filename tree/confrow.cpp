@@ -1,7 +1,5 @@
 #include "tree/confrow.h"
 
-#include "expr/logicexpr.h"
-
 ConfRow::ConfRow(const QString &label, int varId)
     : id(varId), text(label)
 {
@@ -25,17 +23,3 @@ void ConfRow::setConditions(std::unique_ptr<LogicExpr> enabled, std::unique_ptr<
     visibleExpr = std::move(visible);
 }
 
-bool ConfRow::isEnabled(const ConfFormat *format) const
-{
-    return !enabledExpr || enabledExpr->evaluate(format);
-}
-
-bool ConfRow::isVisible(const ConfFormat *format) const
-{
-    return !visibleExpr || visibleExpr->evaluate(format);
-}
-
-bool ConfRow::dependsOn(const LogicExpr *condition, const QString &var)
-{
-    return condition && (var.isNull() || condition->variables().contains(var));
-}

@@ -3,12 +3,13 @@
 // of one variable. The loader builds them, the property tree widget and vant-conf-cli show
 // them; both ask the row, not its conditions, whether it is enabled or shown, so a row is
 // greyed or hidden by the same rule everywhere.
+#include "expr/logicexpr.h"
+
 #include <QString>
 #include <memory>
 #include <vector>
 
 class ConfFormat;
-class LogicExpr;
 
 class ConfRow
 {
@@ -44,8 +45,9 @@ public:
     // The row's own conditions over the format's current values; a row without a
     // condition is enabled and shown. Whether a group above greys or hides the row as
     // well is the front end's business: the widget's view does it, the CLI's listing does not.
-    bool isEnabled(const ConfFormat *format) const;
-    bool isVisible(const ConfFormat *format) const;
+    // Inline: an edit asks every row of a large tree, and most rows have no condition.
+    bool isEnabled(const ConfFormat *format) const { return !enabledExpr || enabledExpr->evaluate(format); }
+    bool isVisible(const ConfFormat *format) const { return !visibleExpr || visibleExpr->evaluate(format); }
 
     // Whether the row's enabled (visible) condition has to be evaluated again after the
     // variable of that name changed. A null name stands for every change, so every
@@ -59,7 +61,10 @@ public:
 
 private:
     ConfRow(const QString &label, int varId);
-    static bool dependsOn(const LogicExpr *condition, const QString &var);
+    static bool dependsOn(const LogicExpr *condition, const QString &var)
+    {
+        return condition && (var.isNull() || condition->variables().contains(var));
+    }
 
     int id;
     QString text;
