@@ -7,7 +7,7 @@
 #include "device/hidbackend.h"
 #include "device/portlist.h"
 #include "format/confformat.h"
-#include "tree/conftree.h"
+#include "tree/ui/conftree.h"
 
 #include <QComboBox>
 #include <QCoreApplication>

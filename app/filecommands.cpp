@@ -3,7 +3,7 @@
 
 #include "format/confformat.h"
 #include "format/wholefile.h"
-#include "tree/conftree.h"
+#include "tree/ui/conftree.h"
 
 #include <QFileDialog>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
 #include "app/mainwindow.h"
 
-#include "tree/conftree.h"
+#include "tree/ui/conftree.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>

@@ -9,9 +9,10 @@
 #include "bench/gendescription.h"
 #include "format/confformat.h"
 #include "expr/logicexpr.h"
-#include "tree/conftree.h"
-#include "tree/qmytreewidgetitem.h"
 #include "format/appidentity.h"
+#include "tree/confrow.h"
+#include "tree/ui/conftree.h"
+#include "tree/ui/qmytreewidgetitem.h"
 
 #include <QApplication>
 #include <QDir>
@@ -107,7 +108,7 @@ void countRows(QTreeWidgetItem *item, const QString &var, RowCounts &counts)
 {
     ++counts.rows;
     if (auto *row = dynamic_cast<QMyTreeWidgetItem *>(item)) {
-        for (const LogicExpr *expr : {row->enabledExpr, row->visibleExpr}) {
+        for (const LogicExpr *expr : {row->confRow()->enabledCondition(), row->confRow()->visibleCondition()}) {
             if (expr && expr->variables().contains(var))
                 ++counts.conditionsOnVar;
         }

@@ -4,8 +4,9 @@
 // builds the format and the rows, and installs them (values filled, every condition
 // evaluated once, groups expanded). The target is a load within twice the bare parse.
 #include "format/confformat.h"
-#include "tree/conftree.h"
-#include "tree/qmytreewidgetitem.h"
+#include "tree/confrow.h"
+#include "tree/ui/conftree.h"
+#include "tree/ui/qmytreewidgetitem.h"
 
 #include <QApplication>
 #include <QDomDocument>
@@ -176,7 +177,7 @@ int main(int argc, char **argv)
     while (!stack.empty()) {
         const auto *row = static_cast<const QMyTreeWidgetItem *>(stack.back());
         stack.pop_back();
-        conditions += (row->enabledExpr ? 1 : 0) + (row->visibleExpr ? 1 : 0);
+        conditions += (row->confRow()->enabledCondition() ? 1 : 0) + (row->confRow()->visibleCondition() ? 1 : 0);
         for (int i = 0; i < row->childCount(); ++i)
             stack.push_back(row->child(i));
     }

@@ -5,7 +5,7 @@
 #include "expr/logicexpr.h"
 #include "format/confformat.h"
 #include "format/xmldoc.h"
-#include "tree/qmytreewidgetitem.h"
+#include "tree/confrow.h"
 #include "tree/treeloader.h"
 
 #include <QElapsedTimer>
@@ -18,14 +18,14 @@ namespace {
 constexpr int LoadRuns = 200;
 constexpr int EvalRuns = 20000;
 
-void collect(const QMyTreeWidgetItem *row, QList<const LogicExpr *> &out)
+void collect(const ConfRow *row, QList<const LogicExpr *> &out)
 {
-    if (row->enabledExpr)
-        out << row->enabledExpr;
-    if (row->visibleExpr)
-        out << row->visibleExpr;
+    if (row->enabledCondition())
+        out << row->enabledCondition();
+    if (row->visibleCondition())
+        out << row->visibleCondition();
     for (int i = 0; i < row->childCount(); ++i)
-        collect(static_cast<const QMyTreeWidgetItem *>(row->child(i)), out);
+        collect(row->child(i), out);
 }
 } // namespace
 
@@ -45,10 +45,10 @@ int main()
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < LoadRuns; ++i)
-        delete loader.loadGroup(treeElement, format.get());
+        loader.loadGroup(treeElement, format.get());
     const double loadUs = double(timer.nsecsElapsed()) / LoadRuns / 1000.0;
 
-    std::unique_ptr<QMyTreeWidgetItem> top(loader.loadGroup(treeElement, format.get()));
+    const std::unique_ptr<ConfRow> top = loader.loadGroup(treeElement, format.get());
     if (!top)
         return 1;
     QList<const LogicExpr *> conditions;

@@ -10,7 +10,6 @@
 #include <map>
 
 class QDomElement;
-class QWidget;
 
 enum VarKind {
     KindInt = 0,
@@ -76,10 +75,6 @@ public:
     // Text forms of values.
     QString text(int id) const;
     QString varText(const ConfVar *var) const;
-
-    // Value editors (modal dialogs); defined in the widget library.
-    bool edit(QWidget *parent, int id, const QString &label);
-    bool editVar(QWidget *parent, ConfVar *var, const QString &label);
 
     // XML value files.
     bool saveValues(const QString &path) const;

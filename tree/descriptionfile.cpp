@@ -53,7 +53,7 @@ DescriptionError readDescription(const QDomDocument &document, const QString &ex
                 return refuse(DescriptionError::DuplicateTree, "Duplicate tree", out);
             if (!out->format)
                 return refuse(DescriptionError::TreeBeforeFormat, "No format before tree", out);
-            out->top.reset(loader.loadGroup(element, out->format.get()));
+            out->top = loader.loadGroup(element, out->format.get());
             if (!out->top)
                 return refuse(DescriptionError::TreeRejected, "Error loading tree", out);
         }

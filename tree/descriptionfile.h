@@ -3,7 +3,7 @@
 // exactly one Tree element. The window and the command-line tool both read descriptions
 // here, so a file is accepted or refused by the same rules everywhere.
 #include "format/confformat.h"
-#include "tree/qmytreewidgetitem.h"
+#include "tree/confrow.h"
 
 #include <QDomDocument>
 #include <QString>
@@ -30,7 +30,7 @@ enum class DescriptionError {
 struct Description {
     QString id;
     std::unique_ptr<ConfFormat> format;
-    std::unique_ptr<QMyTreeWidgetItem> top;
+    std::unique_ptr<ConfRow> top;
 };
 
 // The id a root element stands for: its "id" attribute, "noname" when it has none.

@@ -3,13 +3,11 @@
 #include "expr/logicexpr.h"
 #include "format/confformat.h"
 #include "format/diag.h"
-#include "tree/qmytreewidgetitem.h"
 
 #include <QCoreApplication>
 #include <QDomDocument>
 #include <QDomNamedNodeMap>
 #include <QTextStream>
-#include <memory>
 
 namespace {
 
@@ -80,6 +78,12 @@ QString paragraph(QDomElement &element)
     return text;
 }
 
+// The compiled text of the attribute; null for none, an empty one or one that does not compile.
+std::unique_ptr<LogicExpr> condition(const QDomElement &element, const char *attribute)
+{
+    return std::unique_ptr<LogicExpr>(LogicExpr::create(element.attribute(QLatin1String(attribute))));
+}
+
 bool isExpanded(const QDomElement &element)
 {
     const QString expand = element.attribute(QStringLiteral("expand"));
@@ -94,10 +98,10 @@ public:
     {
     }
 
-    QMyTreeWidgetItem *group(const QDomElement &element, int depth, int macroDepth);
+    std::unique_ptr<ConfRow> group(const QDomElement &element, int depth, int macroDepth);
 
 private:
-    QMyTreeWidgetItem *variable(QDomElement &element);
+    std::unique_ptr<ConfRow> variable(QDomElement &element);
     bool define(QDomElement &def);
     bool expand(const QDomElement &use, int macroDepth, QDomDocument &expanded);
     bool substitute(const QString &name, const QString &body, const QDomElement &use, QString &out);
@@ -107,21 +111,19 @@ private:
     qint64 expandedChars = 0;
 };
 
-QMyTreeWidgetItem *GroupBuilder::group(const QDomElement &element, int depth, int macroDepth)
+std::unique_ptr<ConfRow> GroupBuilder::group(const QDomElement &element, int depth, int macroDepth)
 {
     if (depth > TreeLoader::MaxGroupNesting) {
         diagOut("Group nesting too deep\n");
         return nullptr;
     }
 
-    auto row = std::make_unique<QMyTreeWidgetItem>(QMyTreeWidgetItem::GroupType);
-    row->setText(0, element.hasAttribute(QStringLiteral("name"))
-                        ? element.attribute(QStringLiteral("name"))
-                        : QCoreApplication::translate("ConfTree", "Unnamed"));
-    row->desc = QStringLiteral("");
-    row->startExpanded = isExpanded(element);
-    row->enabledExpr = LogicExpr::create(element.attribute(QStringLiteral("enabled")));
-    row->visibleExpr = LogicExpr::create(element.attribute(QStringLiteral("visible")));
+    auto row = ConfRow::group(element.hasAttribute(QStringLiteral("name"))
+                                  ? element.attribute(QStringLiteral("name"))
+                                  : QCoreApplication::translate("ConfTree", "Unnamed"));
+    row->setDesc(QStringLiteral(""));
+    row->setStartExpanded(isExpanded(element));
+    row->setConditions(condition(element, "enabled"), condition(element, "visible"));
 
     for (QDomNode node = element.firstChild(); !node.isNull(); node = node.nextSibling()) {
         if (!node.isElement())
@@ -150,23 +152,23 @@ QMyTreeWidgetItem *GroupBuilder::group(const QDomElement &element, int depth, in
         if (name == QLatin1String("Desc")) {
             if (!serialisable(child))
                 return nullptr;
-            row->desc += paragraph(child);
+            row->appendDesc(paragraph(child));
         } else if (name == QLatin1String("Group")) {
-            QMyTreeWidgetItem *sub = group(child, depth + 1, childMacroDepth);
+            std::unique_ptr<ConfRow> sub = group(child, depth + 1, childMacroDepth);
             if (!sub)
                 return nullptr;
-            row->addChild(sub);
+            row->addChild(std::move(sub));
         } else if (name == QLatin1String("Var")) {
-            QMyTreeWidgetItem *var = variable(child);
+            std::unique_ptr<ConfRow> var = variable(child);
             if (!var)
                 return nullptr;
-            row->addChild(var);
+            row->addChild(std::move(var));
         }
     }
-    return row.release();
+    return row;
 }
 
-QMyTreeWidgetItem *GroupBuilder::variable(QDomElement &element)
+std::unique_ptr<ConfRow> GroupBuilder::variable(QDomElement &element)
 {
     if (!element.hasAttribute(QStringLiteral("var"))) {
         diagOut("No 'var' attribute\n");
@@ -181,16 +183,15 @@ QMyTreeWidgetItem *GroupBuilder::variable(QDomElement &element)
     const QString label = element.hasAttribute(QStringLiteral("name"))
                               ? element.attribute(QStringLiteral("name"))
                               : varName;
-    const QString enabled = element.attribute(QStringLiteral("enabled"));
-    const QString visible = element.attribute(QStringLiteral("visible"));
     if (!serialisable(element))
         return nullptr;
 
-    auto *row = new QMyTreeWidgetItem(QMyTreeWidgetItem::VarTypeBase + id);
-    row->setText(0, label);
-    row->desc = paragraph(element);
-    row->enabledExpr = LogicExpr::create(enabled);
-    row->visibleExpr = LogicExpr::create(visible);
+    auto row = ConfRow::variable(label, id);
+    // Taken before the paragraph, which strips the element's attributes while it is written.
+    std::unique_ptr<LogicExpr> enabled = condition(element, "enabled");
+    std::unique_ptr<LogicExpr> visible = condition(element, "visible");
+    row->setDesc(paragraph(element));
+    row->setConditions(std::move(enabled), std::move(visible));
     return row;
 }
 
@@ -286,7 +287,7 @@ bool GroupBuilder::substitute(const QString &name, const QString &body, const QD
 
 } // namespace
 
-QMyTreeWidgetItem *TreeLoader::loadGroup(const QDomElement &element, ConfFormat *format)
+std::unique_ptr<ConfRow> TreeLoader::loadGroup(const QDomElement &element, ConfFormat *format)
 {
     GroupBuilder builder(macros, format);
     return builder.group(element, 0, 0);

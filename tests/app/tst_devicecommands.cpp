@@ -14,7 +14,7 @@
 #include "tests/support/simprocess.h"
 #include "tests/support/guitest.h"
 #include "device/sim/simhid.h"
-#include "tree/conftree.h"
+#include "tree/ui/conftree.h"
 
 #include <QComboBox>
 #include <QFileDialog>

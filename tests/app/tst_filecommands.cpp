@@ -8,7 +8,7 @@
 #include "format/confformat.h"
 #include "httptestserver.h"
 #include "tests/support/guitest.h"
-#include "tree/conftree.h"
+#include "tree/ui/conftree.h"
 
 #include <QAction>
 #include <QFileDialog>

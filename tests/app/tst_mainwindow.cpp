@@ -2,8 +2,9 @@
 #include "app/mainwindow.h"
 #include "format/confformat.h"
 #include "tests/support/guitest.h"
-#include "tree/conftree.h"
-#include "tree/qmytreewidgetitem.h"
+#include "tree/confrow.h"
+#include "tree/ui/conftree.h"
+#include "tree/ui/qmytreewidgetitem.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -402,11 +403,13 @@ void TestMainWindow::descriptionPane_showsWhatTheTreeSends()
         "<Tree name=\"Top\"><Desc>About the <b>device</b></Desc>"
         "<Var var=\"a\" name=\"A\">Alpha value</Var></Tree></D>")));
     const QDomElement root = doc.documentElement();
-    ConfFormat *format = ConfFormat::create(QStringLiteral("P"), root.firstChildElement(QStringLiteral("Format")));
+    std::unique_ptr<ConfFormat> format(
+        ConfFormat::create(QStringLiteral("P"), root.firstChildElement(QStringLiteral("Format"))));
     QVERIFY(format);
-    QMyTreeWidgetItem *top = tree->loadGroup(root.firstChildElement(QStringLiteral("Tree")), format);
-    QVERIFY(top);
-    tree->install(format, QStringLiteral("P"), top);
+    std::unique_ptr<ConfRow> rows = tree->loadGroup(root.firstChildElement(QStringLiteral("Tree")), format.get());
+    QVERIFY(rows);
+    tree->install(std::move(format), QStringLiteral("P"), std::move(rows));
+    auto *top = static_cast<QMyTreeWidgetItem *>(tree->topLevelItem(0));
     QVERIFY(window.descriptionPane()->toPlainText().isEmpty());
 
     // The pane renders exactly the HTML the row carries.
@@ -417,11 +420,11 @@ void TestMainWindow::descriptionPane_showsWhatTheTreeSends()
     };
     tree->setCurrentItem(top);
     QVERIFY(window.descriptionPane()->toPlainText().startsWith(QStringLiteral("About the device")));
-    QCOMPARE(window.descriptionPane()->toPlainText(), rendered(top->desc));
+    QCOMPARE(window.descriptionPane()->toPlainText(), rendered(top->confRow()->desc()));
     tree->setCurrentItem(top->child(0));
     QVERIFY(window.descriptionPane()->toPlainText().startsWith(QStringLiteral("Alpha value")));
     QCOMPARE(window.descriptionPane()->toPlainText(),
-             rendered(static_cast<QMyTreeWidgetItem *>(top->child(0))->desc));
+             rendered(static_cast<QMyTreeWidgetItem *>(top->child(0))->confRow()->desc()));
 
     emit tree->showDesc(QString());
     QVERIFY(window.descriptionPane()->toPlainText().isEmpty());

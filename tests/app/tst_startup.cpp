@@ -3,7 +3,7 @@
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "tests/support/guitest.h"
-#include "tree/conftree.h"
+#include "tree/ui/conftree.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,7 @@
 // The value editors, driven through their real dialogs as a user would: typing, choosing,
 // pressing OK, Cancel or Escape, and answering the error boxes.
 #include "format/confformat.h"
+#include "format/ui/valueeditors.h"
 #include "formattestutil.h"
 #include "tests/support/guitest.h"
 
@@ -159,7 +160,7 @@ void TestValueEditors::cancel_changesNothing()
         else
             gui::click(modal, QDialogButtonBox::Cancel);
     });
-    QCOMPARE(format->editVar(parent, varNamed(format.get(), name), QStringLiteral("Label")), false);
+    QCOMPARE(editors::editVar(parent, *format, varNamed(format.get(), name), QStringLiteral("Label")), false);
 
     QVERIFY(opened);
     QCOMPARE(driver.unexpected, QStringList());
@@ -210,7 +211,7 @@ void TestValueEditors::time()
         });
     }
 
-    QCOMPARE(format->editVar(parent, var("t"), QStringLiteral("Start time")), accepted);
+    QCOMPARE(editors::editVar(parent, *format, var("t"), QStringLiteral("Start time")), accepted);
 
     QCOMPARE(driver.pendingSteps(), 0);
     QCOMPARE(driver.unexpected, QStringList());
@@ -267,7 +268,7 @@ void TestValueEditors::ip()
         });
     }
 
-    QCOMPARE(format->editVar(parent, var("addr"), QStringLiteral("Address")), accepted);
+    QCOMPARE(editors::editVar(parent, *format, var("addr"), QStringLiteral("Address")), accepted);
 
     QCOMPARE(driver.pendingSteps(), 0);
     QCOMPARE(driver.unexpected, QStringList());
@@ -300,7 +301,7 @@ void TestValueEditors::integer_usesRangeAndStoresNumber()
         QTest::keyClicks(spin, QStringLiteral("42"));
         gui::click(dialog, QDialogButtonBox::Ok);
     });
-    QVERIFY(format->editVar(parent, var("num"), QStringLiteral("Delay")));
+    QVERIFY(editors::editVar(parent, *format, var("num"), QStringLiteral("Delay")));
     QCOMPARE(driver.unexpected, QStringList());
     QCOMPARE(var("num")->value, 42);
     QCOMPARE(format->text(var("num")->offset), QStringLiteral("42 ms"));
@@ -325,7 +326,7 @@ void TestValueEditors::float_usesRangeAndDecimals()
         QTest::keyClicks(spin, QStringLiteral("-3.25"));
         gui::click(dialog, QDialogButtonBox::Ok);
     });
-    QVERIFY(format->editVar(parent, var("f"), QStringLiteral("Voltage")));
+    QVERIFY(editors::editVar(parent, *format, var("f"), QStringLiteral("Voltage")));
     QCOMPARE(driver.unexpected, QStringList());
     QCOMPARE(var("f")->floatValue, -3.25f);
     QCOMPARE(format->text(var("f")->offset), QStringLiteral("-3.25 V"));
@@ -378,7 +379,7 @@ void TestValueEditors::choice()
         gui::click(dialog, QDialogButtonBox::Ok);
     });
 
-    QCOMPARE(format->editVar(parent, v, QStringLiteral("Choice")), accepted);
+    QCOMPARE(editors::editVar(parent, *format, v, QStringLiteral("Choice")), accepted);
     QCOMPARE(driver.unexpected, QStringList());
     QCOMPARE(shownFirst, preselected);
     QVERIFY(!editable);
@@ -413,7 +414,7 @@ void TestValueEditors::string()
         gui::typeInto(dialog->findChild<QLineEdit *>(), typed);
         gui::click(dialog, QDialogButtonBox::Ok);
     });
-    QVERIFY(format->editVar(parent, var("s"), QStringLiteral("Name")));
+    QVERIFY(editors::editVar(parent, *format, var("s"), QStringLiteral("Name")));
     QCOMPARE(driver.unexpected, QStringList());
     QCOMPARE(preset, QStringLiteral("old"));
     QCOMPARE(var("s")->text, stored);
@@ -462,7 +463,7 @@ void TestValueEditors::file()
         });
     }
 
-    QCOMPARE(format->editVar(parent, var("blob"), QStringLiteral("Blob")), error.isEmpty());
+    QCOMPARE(editors::editVar(parent, *format, var("blob"), QStringLiteral("Blob")), error.isEmpty());
     QCOMPARE(driver.pendingSteps(), 0);
     QCOMPARE(driver.unexpected, QStringList());
     QCOMPARE(caption, QStringLiteral("Open file"));
@@ -492,7 +493,7 @@ void TestValueEditors::file_deviceWithoutSize_refused()
         box = gui::readBox(modal);
         gui::click(modal, QDialogButtonBox::Ok);
     });
-    QCOMPARE(format->editVar(parent, var("blob"), QStringLiteral("Blob")), false);
+    QCOMPARE(editors::editVar(parent, *format, var("blob"), QStringLiteral("Blob")), false);
     QCOMPARE(driver.pendingSteps(), 0);
     QCOMPARE(driver.unexpected, QStringList());
     QCOMPARE(box.text, QStringLiteral("File too large."));
@@ -516,7 +517,7 @@ void TestValueEditors::edit_structureId_editsFirstMember()
         QTest::keyClicks(spin, QStringLiteral("7"));
         gui::click(dialog, QDialogButtonBox::Ok);
     });
-    QVERIFY(format->edit(parent, id, QStringLiteral("Struct row")));
+    QVERIFY(editors::edit(parent, *format, id, QStringLiteral("Struct row")));
     QCOMPARE(label, QStringLiteral("Struct row"));
     QCOMPARE(var("st.a")->value, 7);
     QCOMPARE(var("st.b")->value, 0);
@@ -526,7 +527,7 @@ void TestValueEditors::edit_unknownId_printsAndShowsNothing()
 {
     ModalDriver driver;
     DiagCapture diag;
-    QCOMPARE(format->edit(parent, 9999, QStringLiteral("Nothing")), false);
+    QCOMPARE(editors::edit(parent, *format, 9999, QStringLiteral("Nothing")), false);
     QTest::qWait(30); // a dialog, had one opened, would be seen by now
     QCOMPARE(diag.out, QByteArray("ConfFormat::edit id=9999 not found\n"));
     QCOMPARE(diag.err, QByteArray());
@@ -536,7 +537,7 @@ void TestValueEditors::edit_unknownId_printsAndShowsNothing()
 void TestValueEditors::editVar_structure_showsNothing()
 {
     ModalDriver driver;
-    QCOMPARE(format->editVar(parent, var("st"), QStringLiteral("Struct")), false);
+    QCOMPARE(editors::editVar(parent, *format, var("st"), QStringLiteral("Struct")), false);
     QTest::qWait(30);
     QCOMPARE(driver.unexpected, QStringList());
 }

@@ -3,8 +3,9 @@
 #include "expr/logicexpr.h"
 #include "format/confformat.h"
 #include "tests/support/guitest.h"
-#include "tree/conftree.h"
-#include "tree/qmytreewidgetitem.h"
+#include "tree/confrow.h"
+#include "tree/ui/conftree.h"
+#include "tree/ui/qmytreewidgetitem.h"
 
 #include <QComboBox>
 #include <QDomDocument>
@@ -103,15 +104,13 @@ bool TestConfTree::installFrom(const char *xml)
         return false;
     const QDomElement root = doc.documentElement();
     const QString id = root.attribute(QStringLiteral("id"));
-    ConfFormat *format = ConfFormat::create(id, root.firstChildElement(QStringLiteral("Format")));
+    std::unique_ptr<ConfFormat> format(ConfFormat::create(id, root.firstChildElement(QStringLiteral("Format"))));
     if (!format)
         return false;
-    QMyTreeWidgetItem *top = tree->loadGroup(root.firstChildElement(QStringLiteral("Tree")), format);
-    if (!top) {
-        delete format;
+    std::unique_ptr<ConfRow> top = tree->loadGroup(root.firstChildElement(QStringLiteral("Tree")), format.get());
+    if (!top)
         return false;
-    }
-    tree->install(format, id, top);
+    tree->install(std::move(format), id, std::move(top));
     return true;
 }
 
@@ -345,15 +344,15 @@ void TestConfTree::updateValue_refreshesRowAndRowsBelow()
 void TestConfTree::showDesc_followsTheCurrentRow()
 {
     QSignalSpy spy(tree, &ConfTree::showDesc);
-    QVERIFY(row("Device")->desc.contains(QStringLiteral("<b>text</b>")));
-    QVERIFY(row("Power")->desc.contains(QStringLiteral("Main switch")));
+    QVERIFY(row("Device")->confRow()->desc().contains(QStringLiteral("<b>text</b>")));
+    QVERIFY(row("Power")->confRow()->desc().contains(QStringLiteral("Main switch")));
 
     tree->setCurrentItem(row(QStringLiteral("Device")));
     tree->setCurrentItem(row(QStringLiteral("Power")));
     tree->setCurrentItem(row(QStringLiteral("Timing"))); // a group without description
     QCOMPARE(spy.size(), 3);
-    QCOMPARE(spy.at(0).at(0).toString(), row("Device")->desc);
-    QCOMPARE(spy.at(1).at(0).toString(), row("Power")->desc);
+    QCOMPARE(spy.at(0).at(0).toString(), row("Device")->confRow()->desc());
+    QCOMPARE(spy.at(1).at(0).toString(), row("Power")->confRow()->desc());
     QCOMPARE(spy.at(2).at(0).toString(), QString());
 
     // Installing clears the rows; the null current row in between publishes nothing.
@@ -363,13 +362,14 @@ void TestConfTree::showDesc_followsTheCurrentRow()
 
 void TestConfTree::empty_slotsDoNothing()
 {
+    // A row shown without any description installed; its model outlives the tree.
+    const std::unique_ptr<ConfRow> loose = ConfRow::variable(QStringLiteral("Loose"), 0);
+    loose->setDesc(QStringLiteral("<p>x</p>"));
     ConfTree empty;
     empty.show();
     QVERIFY(!empty.format);
     QSignalSpy spy(&empty, &ConfTree::showDesc);
-    auto *item = new QMyTreeWidgetItem(QMyTreeWidgetItem::VarTypeBase + 0);
-    item->setText(0, QStringLiteral("Loose"));
-    item->desc = QStringLiteral("<p>x</p>");
+    auto *item = new QMyTreeWidgetItem(loose.get());
     empty.addTopLevelItem(item);
 
     ModalDriver driver;

@@ -5,8 +5,8 @@
 #include "format/confformat.h"
 #include "httptestserver.h"
 #include "tests/support/guitest.h"
-#include "tree/conftree.h"
-#include "tree/qmytreewidgetitem.h"
+#include "tree/ui/conftree.h"
+#include "tree/ui/qmytreewidgetitem.h"
 
 #include <QDir>
 #include <QPointer>

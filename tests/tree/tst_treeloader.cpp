@@ -1,7 +1,7 @@
 #include "expr/logicexpr.h"
 #include "format/confformat.h"
 #include "format/diag.h"
-#include "tree/qmytreewidgetitem.h"
+#include "tree/confrow.h"
 #include "tree/treeloader.h"
 
 #include <QDomDocument>
@@ -36,26 +36,23 @@ private:
 
 // One line per row, two blanks per level: a group as its title, a variable as label and
 // "#id"; "+" when it starts expanded, e{...} and v{...} for its compiled conditions.
-static void dump(const QTreeWidgetItem *item, int level, QString &out)
+static void dump(const ConfRow *row, int level, QString &out)
 {
-    const auto *row = static_cast<const QMyTreeWidgetItem *>(item);
-    out += QString(level * 2, QLatin1Char(' ')) + row->text(0);
+    out += QString(level * 2, QLatin1Char(' ')) + row->label();
     if (!row->isGroup())
         out += QStringLiteral(" #%1").arg(row->varId());
-    if (row->columnCount() != 1)
-        out += QStringLiteral(" columns=%1").arg(row->columnCount());
-    if (row->startExpanded)
+    if (row->startExpanded())
         out += QStringLiteral(" +");
-    if (row->enabledExpr)
-        out += QStringLiteral(" e{%1}").arg(row->enabledExpr->source());
-    if (row->visibleExpr)
-        out += QStringLiteral(" v{%1}").arg(row->visibleExpr->source());
+    if (row->enabledCondition())
+        out += QStringLiteral(" e{%1}").arg(row->enabledCondition()->source());
+    if (row->visibleCondition())
+        out += QStringLiteral(" v{%1}").arg(row->visibleCondition()->source());
     out += QLatin1Char('\n');
     for (int i = 0; i < row->childCount(); ++i)
         dump(row->child(i), level + 1, out);
 }
 
-static QString dump(const QTreeWidgetItem *top)
+static QString dump(const ConfRow *top)
 {
     QString out;
     dump(top, 0, out);
@@ -95,7 +92,7 @@ private slots:
     void deepNesting_withinBounds_loads();
 
 private:
-    std::unique_ptr<QMyTreeWidgetItem> loadTree(TreeLoader &loader, const QString &xml);
+    std::unique_ptr<ConfRow> loadTree(TreeLoader &loader, const QString &xml);
     std::unique_ptr<ConfFormat> format;
 };
 
@@ -108,7 +105,7 @@ void TestTreeLoader::initTestCase()
     QCOMPARE(format->dataSize, 21);
 }
 
-std::unique_ptr<QMyTreeWidgetItem> TestTreeLoader::loadTree(TreeLoader &loader, const QString &xml)
+std::unique_ptr<ConfRow> TestTreeLoader::loadTree(TreeLoader &loader, const QString &xml)
 {
     QDomDocument doc;
     QString message;
@@ -117,7 +114,7 @@ std::unique_ptr<QMyTreeWidgetItem> TestTreeLoader::loadTree(TreeLoader &loader, 
         qWarning("test XML does not parse: %s at line %d", qPrintable(message), line);
         return nullptr;
     }
-    return std::unique_ptr<QMyTreeWidgetItem>(loader.loadGroup(doc.documentElement(), format.get()));
+    return loader.loadGroup(doc.documentElement(), format.get());
 }
 
 void TestTreeLoader::load_data()
@@ -251,12 +248,12 @@ void TestTreeLoader::descriptions()
     TreeLoader loader;
     auto top = loadTree(loader, tree);
     QVERIFY(top);
-    QTreeWidgetItem *item = top.get();
+    const ConfRow *row = top.get();
     for (const QString &index : rowPath.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
-        item = item->child(index.toInt());
-        QVERIFY(item);
+        QVERIFY(index.toInt() < row->childCount());
+        row = row->child(index.toInt());
     }
-    const QString desc = static_cast<QMyTreeWidgetItem *>(item)->desc;
+    const QString desc = row->desc();
     QCOMPARE(desc, expected);
     QVERIFY(!desc.isNull());
 }
@@ -415,13 +412,13 @@ void TestTreeLoader::loadTwice_sameRowsDocumentUntouched()
     const QString before = canonical(doc.documentElement());
 
     TreeLoader loader;
-    std::unique_ptr<QMyTreeWidgetItem> first(loader.loadGroup(doc.documentElement(), format.get()));
-    std::unique_ptr<QMyTreeWidgetItem> second(loader.loadGroup(doc.documentElement(), format.get()));
+    const std::unique_ptr<ConfRow> first = loader.loadGroup(doc.documentElement(), format.get());
+    const std::unique_ptr<ConfRow> second = loader.loadGroup(doc.documentElement(), format.get());
     QVERIFY(first);
     QVERIFY(second);
     QCOMPARE(dump(second.get()), dump(first.get()));
     QCOMPARE(dump(first.get()), QStringLiteral("T\n  G +\n    ch[0].mode #11\n    A #0\n"));
-    QCOMPARE(second->desc, first->desc);
+    QCOMPARE(second->desc(), first->desc());
     QCOMPARE(canonical(doc.documentElement()), before);
 }
 
@@ -432,26 +429,28 @@ void TestTreeLoader::deepNesting_withinBounds_loads()
     auto groups = loadTree(loader, nested("<Group name='G'>", "<Var var='a'/>", "</Group>", 256)
                                        .prepend("<Tree name='T'>").append("</Tree>"));
     QVERIFY(groups);
-    const QTreeWidgetItem *item = groups.get();
+    const ConfRow *row = groups.get();
     for (int i = 0; i < 256; ++i) {
-        QCOMPARE(item->childCount(), 1);
-        item = item->child(0);
-        QCOMPARE(item->text(0), QStringLiteral("G"));
+        QCOMPARE(row->childCount(), 1);
+        row = row->child(0);
+        QCOMPARE(row->label(), QStringLiteral("G"));
+        QVERIFY(row->isGroup());
     }
-    QCOMPARE(item->childCount(), 1);
-    QCOMPARE(item->child(0)->type(), 1000);
+    QCOMPARE(row->childCount(), 1);
+    QVERIFY(!row->child(0)->isGroup());
+    QCOMPARE(row->child(0)->varId(), 0);
 
     auto markup = loadTree(loader, "<Tree name='T'><Desc>" + nested("<b>", "x", "</b>", 256) + "</Desc></Tree>");
     QVERIFY(markup);
-    QVERIFY(markup->desc.contains(QLatin1String("x")));
+    QVERIFY(markup->desc().contains(QLatin1String("x")));
 
     auto chain = loadTree(loader, macroChain(64));
     QVERIFY(chain);
-    item = chain.get();
+    row = chain.get();
     for (int i = 63; i >= 0; --i) {
-        QCOMPARE(item->childCount(), 1);
-        item = item->child(0);
-        QCOMPARE(item->text(0), QStringLiteral("G%1").arg(i));
+        QCOMPARE(row->childCount(), 1);
+        row = row->child(0);
+        QCOMPARE(row->label(), QStringLiteral("G%1").arg(i));
     }
     QCOMPARE(diag.out, QByteArray());
     QCOMPARE(diag.err, QByteArray());

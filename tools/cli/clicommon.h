@@ -3,7 +3,7 @@
 // Every function prints the system's own diagnostic lines as it goes and, on failure,
 // leaves one line in *error for cli::fail.
 #include "format/confformat.h"
-#include "tree/qmytreewidgetitem.h"
+#include "tree/confrow.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,7 +17,7 @@ struct Description {
     QString path;
     QString id; // the root's id, "noname" when it has none
     std::unique_ptr<ConfFormat> format;
-    std::unique_ptr<QMyTreeWidgetItem> top;
+    std::unique_ptr<ConfRow> top;
 };
 
 // Reads the file (falling back to its ".bak" copy) and builds the format and the rows.

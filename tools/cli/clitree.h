@@ -5,7 +5,7 @@
 #include <QString>
 #include <memory>
 
-class QMyTreeWidgetItem;
+class ConfRow;
 
 namespace cli {
 
@@ -14,6 +14,6 @@ struct TreeCounts {
     int rows = 0;
     int conditions = 0;
 };
-TreeCounts countRows(const QMyTreeWidgetItem *top);
+TreeCounts countRows(const ConfRow *top);
 
 } // namespace cli

@@ -3,7 +3,6 @@
 #include "tools/cli/clicommon.h"
 #include "tools/cli/clitree.h"
 #include "format/valuefile.h"
-#include "tree/qmytreewidgetitem.h"
 
 #include <QTextStream>
 

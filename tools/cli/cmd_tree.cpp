@@ -3,19 +3,19 @@
 #include "tools/cli/cli.h"
 #include "tools/cli/clicommon.h"
 #include "tools/cli/clitree.h"
-#include "tree/qmytreewidgetitem.h"
+#include "tree/confrow.h"
 
 #include <QTextStream>
 
 namespace cli {
 
-TreeCounts countRows(const QMyTreeWidgetItem *top)
+TreeCounts countRows(const ConfRow *top)
 {
     TreeCounts counts;
     counts.rows = 1;
-    counts.conditions = (top->enabledExpr ? 1 : 0) + (top->visibleExpr ? 1 : 0);
+    counts.conditions = (top->enabledCondition() ? 1 : 0) + (top->visibleCondition() ? 1 : 0);
     for (int i = 0; i < top->childCount(); ++i) {
-        const TreeCounts below = countRows(static_cast<const QMyTreeWidgetItem *>(top->child(i)));
+        const TreeCounts below = countRows(top->child(i));
         counts.rows += below.rows;
         counts.conditions += below.conditions;
     }
@@ -62,18 +62,20 @@ int runEval(const cli::Arguments &args)
     return cli::ExitOk;
 }
 
-void printRows(QTextStream &out, const ConfFormat *format, const QMyTreeWidgetItem *row, int level)
+// Each row with the state of its own conditions, as the window greys and hides it; a row
+// below a greyed or hidden group is listed with its own state only.
+void printRows(QTextStream &out, const ConfFormat *format, const ConfRow *row, int level)
 {
-    out << QString(level * 2, QLatin1Char(' ')) << row->text(0);
+    out << QString(level * 2, QLatin1Char(' ')) << row->label();
     if (!row->isGroup())
         out << '\t' << format->text(row->varId());
-    if (row->enabledExpr && !row->enabledExpr->evaluate(format))
+    if (!row->isEnabled(format))
         out << "\t(disabled)";
-    if (row->visibleExpr && !row->visibleExpr->evaluate(format))
+    if (!row->isVisible(format))
         out << "\t(hidden)";
     out << '\n';
     for (int i = 0; i < row->childCount(); ++i)
-        printRows(out, format, static_cast<const QMyTreeWidgetItem *>(row->child(i)), level + 1);
+        printRows(out, format, row->child(i), level + 1);
 }
 
 int runTree(const cli::Arguments &parsed)

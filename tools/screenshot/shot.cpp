@@ -4,8 +4,8 @@
 // holds the translations and "confxml/"; the window is rendered off screen and saved as PNG.
 #include "app/mainwindow.h"
 #include "app/startup.h"
-#include "tree/conftree.h"
 #include "format/appidentity.h"
+#include "tree/ui/conftree.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

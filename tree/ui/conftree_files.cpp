@@ -2,7 +2,7 @@
 #include "download/formatdl.h"
 #include "format/confformat.h"
 #include "format/xmldoc.h"
-#include "tree/conftree.h"
+#include "tree/ui/conftree.h"
 #include "tree/descriptionfile.h"
 
 bool ConfTree::loadFormatFile(const QString &fileName, const QString &expectedId)
@@ -10,7 +10,7 @@ bool ConfTree::loadFormatFile(const QString &fileName, const QString &expectedId
     Description description;
     if (readDescriptionFile(fileName, expectedId, *this, &description) != DescriptionError::None)
         return false;
-    install(description.format.release(), description.id, description.top.release());
+    install(std::move(description.format), description.id, std::move(description.top));
     return true;
 }
 

@@ -5,9 +5,10 @@
 
 #include <QString>
 #include <QTreeWidget>
+#include <memory>
 
 class ConfFormat;
-class QMyTreeWidgetItem;
+class ConfRow;
 
 class ConfTree : public QTreeWidget, public TreeLoader
 {
@@ -17,10 +18,10 @@ public:
     ~ConfTree() override;
 
     // Replaces the shown description in one step: drops the old rows and format, takes
-    // ownership of the new ones, fills the values, evaluates every condition and expands
-    // the top row and the groups that ask for it. Callers build and check both parts first,
-    // so nothing can fail here.
-    void install(ConfFormat *newFormat, const QString &id, QMyTreeWidgetItem *top);
+    // the new ones, shows a rendered row for every model row, fills the values, evaluates
+    // every condition and expands the top row and the groups that ask for it. Callers build
+    // and check both parts first, so nothing can fail here.
+    void install(std::unique_ptr<ConfFormat> newFormat, const QString &id, std::unique_ptr<ConfRow> top);
 
     // Installs the description in the file when it loads completely and its root names
     // expectedId; otherwise the shown description stays as it was.
@@ -50,4 +51,6 @@ public slots:
 
 private:
     void applyExpansion(QTreeWidgetItem *item);
+
+    std::unique_ptr<ConfRow> rows; // the model the rendered rows point at
 };

@@ -1,9 +1,10 @@
-#include "tree/conftree.h"
+#include "tree/ui/conftree.h"
 
-#include "expr/logicexpr.h"
 #include "format/confformat.h"
 #include "format/diag.h"
-#include "tree/qmytreewidgetitem.h"
+#include "format/ui/valueeditors.h"
+#include "tree/confrow.h"
+#include "tree/ui/qmytreewidgetitem.h"
 
 namespace {
 
@@ -17,10 +18,18 @@ int varIdOf(const QTreeWidgetItem *item)
     return item->type() - QMyTreeWidgetItem::VarTypeBase;
 }
 
-// A null name stands for every condition; otherwise only those that mention the name.
-bool concerns(const LogicExpr *expr, const QString &var)
+// The row and the rows below it, detached: they are added to the view in one step.
+QTreeWidgetItem *renderRows(const ConfRow *row)
 {
-    return expr && (var.isNull() || expr->variables().contains(var));
+    auto *item = new QMyTreeWidgetItem(row);
+    if (row->childCount() > 0) {
+        QList<QTreeWidgetItem *> children;
+        children.reserve(row->childCount());
+        for (int i = 0; i < row->childCount(); ++i)
+            children.append(renderRows(row->child(i)));
+        item->addChildren(children);
+    }
+    return item;
 }
 
 } // namespace
@@ -35,33 +44,36 @@ ConfTree::ConfTree(QWidget *parent)
 
 ConfTree::~ConfTree()
 {
-    // The rows go before the format: clearing changes the current row, and nothing may
-    // look at a format that is already gone.
+    // The rows go before their model and the format: clearing changes the current row, and
+    // nothing may look at a model row or a format that is already gone.
     disconnect(this, &QTreeWidget::itemDoubleClicked, this, &ConfTree::itemClicked);
     disconnect(this, &QTreeWidget::currentItemChanged, this, &ConfTree::itemActivated);
     clear();
+    rows.reset();
     delete format;
 }
 
-void ConfTree::install(ConfFormat *newFormat, const QString &id, QMyTreeWidgetItem *top)
+void ConfTree::install(std::unique_ptr<ConfFormat> newFormat, const QString &id, std::unique_ptr<ConfRow> top)
 {
     clear();
+    rows = std::move(top);
     delete format;
-    format = newFormat;
+    format = newFormat.release();
     formatId = id;
-    updateValue(top);
-    addTopLevelItem(top);
-    updateExpr(QString(), top);
-    top->setExpanded(true);
-    for (int i = 0; i < top->childCount(); ++i)
-        applyExpansion(top->child(i));
+    QTreeWidgetItem *item = renderRows(rows.get());
+    updateValue(item);
+    addTopLevelItem(item);
+    updateExpr(QString(), item);
+    item->setExpanded(true);
+    for (int i = 0; i < item->childCount(); ++i)
+        applyExpansion(item->child(i));
 }
 
 void ConfTree::applyExpansion(QTreeWidgetItem *item)
 {
     if (!isGroupRow(item))
         return;
-    if (auto *row = dynamic_cast<QMyTreeWidgetItem *>(item); row && row->startExpanded)
+    if (auto *row = dynamic_cast<QMyTreeWidgetItem *>(item); row && row->confRow()->startExpanded())
         row->setExpanded(true);
     for (int i = 0; i < item->childCount(); ++i)
         applyExpansion(item->child(i));
@@ -77,7 +89,7 @@ void ConfTree::itemClicked(QTreeWidgetItem *item, int column)
     if (!item->flags().testFlag(Qt::ItemIsEnabled))
         return;
     const int id = varIdOf(item);
-    if (!format->edit(this, id, item->text(0)))
+    if (!editors::edit(this, *format, id, item->text(0)))
         return;
     const QString name = format->nameOf(id);
     diagOut("Var %s changed\n", qPrintable(name));
@@ -91,7 +103,7 @@ void ConfTree::itemActivated(QTreeWidgetItem *item, QTreeWidgetItem *prev)
     if (!format || !item)
         return;
     const auto *row = dynamic_cast<const QMyTreeWidgetItem *>(item);
-    emit showDesc(row ? row->desc : QString());
+    emit showDesc(row ? row->confRow()->desc() : QString());
 }
 
 void ConfTree::updateValue(QTreeWidgetItem *item)
@@ -120,13 +132,15 @@ void ConfTree::updateExpr(QString var, QTreeWidgetItem *item)
     if (!item)
         return;
     if (auto *row = dynamic_cast<QMyTreeWidgetItem *>(item)) {
-        if (concerns(row->enabledExpr, var)) {
+        // Only the row's own condition is asked; the view greys and hides the rows below a
+        // greyed or hidden group by itself.
+        const ConfRow *model = row->confRow();
+        if (model->enabledDependsOn(var)) {
             const Qt::ItemFlags flags = row->flags();
-            row->setFlags(row->enabledExpr->evaluate(format) ? flags | Qt::ItemIsEnabled
-                                                             : flags & ~Qt::ItemIsEnabled);
+            row->setFlags(model->isEnabled(format) ? flags | Qt::ItemIsEnabled : flags & ~Qt::ItemIsEnabled);
         }
-        if (concerns(row->visibleExpr, var)) {
-            const bool visible = row->visibleExpr->evaluate(format);
+        if (model->visibleDependsOn(var)) {
+            const bool visible = model->isVisible(format);
             if (row->treeWidget())
                 row->setHidden(!visible);
         }

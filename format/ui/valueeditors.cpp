@@ -1,3 +1,5 @@
+#include "format/ui/valueeditors.h"
+
 #include "format/confformat.h"
 #include "format/diag.h"
 #include "format/valueparse.h"
@@ -54,17 +56,19 @@ bool editFile(QWidget *parent, ConfVar *var)
 
 } // namespace
 
-bool ConfFormat::edit(QWidget *parent, int id, const QString &label)
+namespace editors {
+
+bool edit(QWidget *parent, ConfFormat &format, int id, const QString &label)
 {
-    ConfVar *var = varById(id);
+    ConfVar *var = format.varById(id);
     if (!var) {
         diagOut("ConfFormat::edit id=%d not found\n", id);
         return false;
     }
-    return editVar(parent, var, label);
+    return editVar(parent, format, var, label);
 }
 
-bool ConfFormat::editVar(QWidget *parent, ConfVar *var, const QString &label)
+bool editVar(QWidget *parent, ConfFormat &format, ConfVar *var, const QString &label)
 {
     if (!var)
         return false;
@@ -90,12 +94,12 @@ bool ConfFormat::editVar(QWidget *parent, ConfVar *var, const QString &label)
 
     case KindTime: {
         const QString input = QInputDialog::getText(parent, editTitle(), label, QLineEdit::Normal,
-                                                    varText(var), &ok);
+                                                    format.varText(var), &ok);
         if (!ok)
             return false;
         qint32 minutes = 0;
         if (!parseTimeText(input, &minutes)) {
-            showError(parent, tr("Incorrect format for time."));
+            showError(parent, ConfFormat::tr("Incorrect format for time."));
             return false;
         }
         var->value = minutes;
@@ -104,12 +108,12 @@ bool ConfFormat::editVar(QWidget *parent, ConfVar *var, const QString &label)
 
     case KindIp: {
         const QString input = QInputDialog::getText(parent, editTitle(), label, QLineEdit::Normal,
-                                                    varText(var), &ok);
+                                                    format.varText(var), &ok);
         if (!ok)
             return false;
         qint32 address = 0;
         if (!parseIpText(input, &address)) {
-            showError(parent, tr("Incorrect format for IP address."));
+            showError(parent, ConfFormat::tr("Incorrect format for IP address."));
             return false;
         }
         var->value = address;
@@ -143,3 +147,5 @@ bool ConfFormat::editVar(QWidget *parent, ConfVar *var, const QString &label)
     }
     return false;
 }
+
+} // namespace editors

@@ -1,0 +1,76 @@
+#pragma once
+// One row of a description's presentation tree: a group with the rows below it, or the row
+// of one variable. The loader builds them, the property tree widget and vant-conf-cli show
+// them; both ask the row, not its conditions, whether it is enabled or shown, so a row is
+// greyed or hidden by the same rule everywhere.
+#include "expr/logicexpr.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+class ConfFormat;
+
+class ConfRow
+{
+public:
+    // A group row, and the row of the variable with that id.
+    static std::unique_ptr<ConfRow> group(const QString &label);
+    static std::unique_ptr<ConfRow> variable(const QString &label, int varId);
+    ~ConfRow();
+
+    ConfRow(const ConfRow &) = delete;
+    ConfRow &operator=(const ConfRow &) = delete;
+
+    bool isGroup() const { return id < 0; }
+    // The variable's id; -1 for a group.
+    int varId() const { return id; }
+    const QString &label() const { return text; }
+
+    // HTML for the description pane: a group's Desc paragraphs, a variable's own paragraph.
+    const QString &desc() const { return html; }
+    void setDesc(const QString &desc) { html = desc; }
+    void appendDesc(const QString &paragraph) { html += paragraph; }
+
+    // A row outside a tree widget cannot be expanded, so the loader records the wish and
+    // the widget applies it once the rows are on screen.
+    bool startExpanded() const { return expand; }
+    void setStartExpanded(bool expanded) { expand = expanded; }
+
+    // The compiled conditions; null where the row has none (or its text did not compile).
+    const LogicExpr *enabledCondition() const { return enabledExpr.get(); }
+    const LogicExpr *visibleCondition() const { return visibleExpr.get(); }
+    void setConditions(std::unique_ptr<LogicExpr> enabled, std::unique_ptr<LogicExpr> visible);
+
+    // The row's own conditions over the format's current values; a row without a
+    // condition is enabled and shown. Whether a group above greys or hides the row as
+    // well is the front end's business: the widget's view does it, the CLI's listing does not.
+    // Inline: an edit asks every row of a large tree, and most rows have no condition.
+    bool isEnabled(const ConfFormat *format) const { return !enabledExpr || enabledExpr->evaluate(format); }
+    bool isVisible(const ConfFormat *format) const { return !visibleExpr || visibleExpr->evaluate(format); }
+
+    // Whether the row's enabled (visible) condition has to be evaluated again after the
+    // variable of that name changed. A null name stands for every change, so every
+    // condition; names match as written, letter case included.
+    bool enabledDependsOn(const QString &var) const { return dependsOn(enabledExpr.get(), var); }
+    bool visibleDependsOn(const QString &var) const { return dependsOn(visibleExpr.get(), var); }
+
+    int childCount() const { return int(children.size()); }
+    const ConfRow *child(int index) const { return children[size_t(index)].get(); }
+    void addChild(std::unique_ptr<ConfRow> row) { children.push_back(std::move(row)); }
+
+private:
+    ConfRow(const QString &label, int varId);
+    static bool dependsOn(const LogicExpr *condition, const QString &var)
+    {
+        return condition && (var.isNull() || condition->variables().contains(var));
+    }
+
+    int id;
+    QString text;
+    QString html;
+    bool expand = false;
+    std::unique_ptr<LogicExpr> enabledExpr;
+    std::unique_ptr<LogicExpr> visibleExpr;
+    std::vector<std::unique_ptr<ConfRow>> children;
+};

@@ -1,0 +1,24 @@
+#pragma once
+// One row of the property tree on screen, showing one row of the description's row model:
+// type 0 for a group, 1000 + variable id for a variable row. The model row belongs to the
+// tree that shows it and outlives the rendered row.
+#include <QTreeWidgetItem>
+
+class ConfRow;
+
+class QMyTreeWidgetItem : public QTreeWidgetItem
+{
+public:
+    enum { GroupType = 0, VarTypeBase = 1000 };
+
+    // The label in column 0; the value column stays empty until the tree fills it.
+    explicit QMyTreeWidgetItem(const ConfRow *row);
+
+    bool isGroup() const { return type() < VarTypeBase; }
+    int varId() const { return type() - VarTypeBase; }
+
+    const ConfRow *confRow() const { return model; }
+
+private:
+    const ConfRow *model;
+};
