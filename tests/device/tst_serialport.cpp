@@ -34,6 +34,8 @@ private slots:
     void read_nothingArrives_returnsZeroAfterTimeout();
     void read_zeroTimeout_collectsPendingBytes();
     void writeAll_reachesFarEnd();
+    void close_lastByteWaitingOrFarEndGone_drainsPromptly_data();
+    void close_lastByteWaitingOrFarEndGone_drainsPromptly();
 
     void farEndVanishes_readAndWriteEndAtOnce();
     void reopen_afterFailure_clearsFailedState();
@@ -197,6 +199,36 @@ void TestSerialPort::writeAll_reachesFarEnd()
     QCOMPARE(link.writeAll(reinterpret_cast<const uchar *>(data.constData()), int(data.size())),
              int(data.size()));
     QCOMPARE(peer.read(int(data.size()), 2000), data);
+}
+
+void TestSerialPort::close_lastByteWaitingOrFarEndGone_drainsPromptly_data()
+{
+    QTest::addColumn<bool>("farEndGone");
+    QTest::newRow("EOT still unread reaches the far end") << false;
+    QTest::newRow("far end gone: the drain gives up at once") << true;
+}
+
+void TestSerialPort::close_lastByteWaitingOrFarEndGone_drainsPromptly()
+{
+    QFETCH(bool, farEndGone);
+    PtyPeer peer;
+    QVERIFY(peer.isValid());
+    QVERIFY(link.open(peer.slavePath));
+    link.setup(115200, 8, 0, 1, false);
+    const uchar eot = 0x04;
+    if (farEndGone) {
+        peer.hangUp();
+        link.writeAll(&eot, 1);
+    } else {
+        QCOMPARE(link.writeAll(&eot, 1), 1);
+    }
+    QElapsedTimer timer;
+    timer.start();
+    link.close();
+    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(!link.isOpen());
+    if (!farEndGone)
+        QCOMPARE(peer.read(1, 1000).toHex(' '), QByteArray("04"));
 }
 
 void TestSerialPort::farEndVanishes_readAndWriteEndAtOnce()
