@@ -1,23 +1,36 @@
 #include "device/device.h"
 
+#include "device/protocol.h"
 #include "format/crc16.h"
 
 #include <climits>
 
 #include <QFile>
 
+#include <sys/stat.h>
+
 namespace {
 constexpr int FirmwareHeaderSize = 32;
 constexpr int FirmwareCrcSize = 2;
+// The HID report addresses 24 bits, so no link can deliver a larger payload; anything bigger
+// is not firmware for us, and reading it whole (a stray /dev/zero, a disk image) would only
+// exhaust memory.
+constexpr qint64 FirmwareFileMaxBytes = qint64(HidAddressLimit) + FirmwareHeaderSize + FirmwareCrcSize;
 } // namespace
 
 int firmwareCheck(const QString &fileName, const QString &hardwareId, QByteArray *payload)
 {
-    QFile file(fileName);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+    // Asked before opening: opening a FIFO for reading waits for a writer that may never come.
+    struct stat st;
+    if (::stat(QFile::encodeName(fileName).constData(), &st) != 0 || !S_ISREG(st.st_mode)
+        || st.st_size > FirmwareFileMaxBytes)
         return FileError;
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return FileError;
+    // One byte beyond the limit tells a file that grew since it was measured.
+    const QByteArray data = file.read(FirmwareFileMaxBytes + 1);
+    if (file.error() != QFileDevice::NoError || data.size() > FirmwareFileMaxBytes)
         return FileError;
     // Without a whole header and CRC there is nothing to check against: a 2-byte file can
     // pass the CRC test by itself.

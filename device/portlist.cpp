@@ -1,9 +1,11 @@
 // The serial port list: the system's serial ports, then the ports announced in the port
 // registry. The registry lets a port that the system cannot describe (a pseudo-terminal with
 // the device simulator behind it) appear with a description, the way a USB-serial adapter does:
-// a directory ($VANT_PORT_REGISTRY, else ${XDG_RUNTIME_DIR:-/tmp}/vant-conf-ports) of files
-// "<pid>.port", each one line "<port path> <description>". An entry counts while its process
-// lives and its path exists.
+// a directory ($VANT_PORT_REGISTRY, else $XDG_RUNTIME_DIR/vant-conf-ports, else
+// /tmp/vant-conf-ports-<uid>) of files "<pid>.port", each one line "<port path> <description>".
+// An entry counts while its process lives and its path exists. A port listed here is one the
+// user may pick as "VANT USB", so only the user may have put it there: the folder must be the
+// user's own with no access for group or others, and each entry a regular file of the user's.
 #include "device/portlist.h"
 
 #include "format/diag.h"
@@ -16,6 +18,8 @@
 #include <cerrno>
 #include <csignal>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,10 +35,20 @@ struct RegisteredPort {
     QString description;
 };
 
+bool ownRegularFile(const QString &path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode)
+        && st.st_uid == ::geteuid();
+}
+
 QList<RegisteredPort> registeredPorts()
 {
     QList<RegisteredPort> ports;
-    const QDir dir(portRegistryDir());
+    const QString dirPath = portRegistryDir();
+    if (!portRegistryTrusted(dirPath))
+        return ports;
+    const QDir dir(dirPath);
     const QStringList files = dir.entryList({QStringLiteral("*.port")}, QDir::Files, QDir::Name);
     for (const QString &fileName : files) {
         bool ok = false;
@@ -42,7 +56,7 @@ QList<RegisteredPort> registeredPorts()
         if (!ok || !processAlive(pid))
             continue;
         QFile file(dir.filePath(fileName));
-        if (!file.open(QIODevice::ReadOnly))
+        if (!ownRegularFile(file.fileName()) || !file.open(QIODevice::ReadOnly))
             continue;
         // One short line; a longer file is not one of ours.
         const QString line = QString::fromLocal8Bit(file.readLine(4096)).trimmed();
@@ -62,10 +76,19 @@ QString portRegistryDir()
     const QByteArray configured = qgetenv("VANT_PORT_REGISTRY");
     if (!configured.isEmpty())
         return QFile::decodeName(configured);
-    QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (runtime.isEmpty())
-        runtime = "/tmp";
-    return QFile::decodeName(runtime) + QLatin1String("/vant-conf-ports");
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty())
+        return QFile::decodeName(runtime) + QLatin1String("/vant-conf-ports");
+    // /tmp is shared by every user: one folder each, so nobody else's can stand in for ours.
+    return QStringLiteral("/tmp/vant-conf-ports-%1").arg(qulonglong(::geteuid()));
+}
+
+bool portRegistryTrusted(const QString &dir)
+{
+    struct stat st;
+    if (::lstat(QFile::encodeName(dir).constData(), &st) != 0)
+        return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && (st.st_mode & 077) == 0;
 }
 
 QStringList comListPorts()

@@ -10,6 +10,9 @@
 constexpr int ComListMax = 31;
 QStringList comListPorts();
 
-// The folder of the port registry: $VANT_PORT_REGISTRY, else
-// ${XDG_RUNTIME_DIR:-/tmp}/vant-conf-ports. The simulator writes its entries there.
+// The folder of the port registry: $VANT_PORT_REGISTRY, else $XDG_RUNTIME_DIR/vant-conf-ports,
+// else /tmp/vant-conf-ports-<uid>. The simulator writes its entries there.
 QString portRegistryDir();
+// True when `dir` is a folder (not a symlink) owned by the effective user with no permissions
+// for group or others; entries in any other folder are ignored.
+bool portRegistryTrusted(const QString &dir);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -169,10 +170,32 @@ int SerialLink::writeAll(const uchar *bytes, int n)
     return n - int(m_port->bytesToWrite());
 }
 
+// Waits until the driver has sent what we wrote. QSerialPort::close() puts the port's earlier
+// settings back at once, and a USB adapter that keeps its own rate would otherwise send the last
+// EOT or ACK at the old speed. A line that stopped moving (flow control held off, the adapter
+// gone) is given up after WriteStallMs, like a stalled write; a pseudo-terminal has no output
+// queue to wait for, and its refusals are ignored.
+void SerialLink::drainOutput()
+{
+    const int fd = int(m_port->handle());
+    if (fd < 0 || m_failed)
+        return;
+    QDeadlineTimer stall(WriteStallMs);
+    int queued = 0;
+    while (::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
+        if (stall.hasExpired())
+            return;
+        ::usleep(2000);
+    }
+    while (::tcdrain(fd) != 0 && errno == EINTR) {
+    }
+}
+
 void SerialLink::close()
 {
     if (!m_port)
         return;
+    drainOutput();
     m_port->close();
     m_port.reset();
 }

@@ -41,6 +41,7 @@ public:
     // Writes all n bytes; returns how many went out (fewer only when the port failed or stalled).
     int writeAll(const uchar *bytes, int n);
 
+    // Waits for what was written to leave the port, then closes it.
     void close();
     bool isOpen() const { return m_port != nullptr; }
 
@@ -64,6 +65,7 @@ public:
 private:
     bool hungUp() const;
     void checkFailure();
+    void drainOutput();
 
     std::unique_ptr<QSerialPort> m_port;
     bool m_failed = false;

@@ -131,6 +131,11 @@ bool SimPort::registerPort(const QString &portPath, QString *error)
             return false;
         }
     }
+    if (!portRegistryTrusted(dir)) {
+        *error = QStringLiteral("the port registry %1 is not a folder of this user's alone (mode 0700)")
+                     .arg(dir);
+        return false;
+    }
     const QString file = dir + QStringLiteral("/%1.port").arg(qint64(getpid()));
     const QByteArray line = QFile::encodeName(portPath) + ' ' + RegistryDescription + '\n';
     if (!writeFileAtomically(file, line, error))

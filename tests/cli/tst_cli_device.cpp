@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/resource.h>
 
 using testfiles::makeFirmware;
 
@@ -53,6 +54,7 @@ private slots:
     void usage_errors();
     void interrupt_cancelsTransfer();
     void auto_findsRegisteredSimulator();
+    void workerThreadRefused_unknownErrorNotSuccess();
 
 private:
     Run cli(const QStringList &args);
@@ -300,6 +302,30 @@ void TestCliDevice::auto_findsRegisteredSimulator()
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.err.contains(": '" + port.toLocal8Bit() + " VANT USB Serial (simulator)'\n"), run.err.constData());
     QCOMPARE(run.out, QByteArray("Hardware ID: VANT-HW-1\nSoftware ID: VANT-DEMO-1\n"));
+}
+
+void TestCliDevice::workerThreadRefused_unknownErrorNotSuccess()
+{
+    // A thread's stack is sized by the stack limit; one larger than the address space allowed
+    // makes the system refuse every new thread, so the worker never runs.
+    QProcess p;
+    p.setWorkingDirectory(work.path());
+    p.setChildProcessModifier([] {
+        const rlimit space{rlim_t(2) << 30, rlim_t(2) << 30};
+        const rlimit stack{rlim_t(4) << 30, rlim_t(4) << 30};
+        if (setrlimit(RLIMIT_AS, &space) != 0 || setrlimit(RLIMIT_STACK, &stack) != 0)
+            _exit(125);
+    });
+    p.start(QString::fromLocal8Bit(qgetenv("VANT_CLI")),
+            {QStringLiteral("identify"), QStringLiteral("--link"), QStringLiteral("/dev/null")});
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    // Qt reports the refused thread on a line of its own before ours.
+    const QByteArray err = p.readAllStandardError();
+    const QByteArray last = "vant-conf-cli: Unknown error.\n";
+    QVERIFY2(err == last || err.endsWith('\n' + last), err.constData());
+    QCOMPARE(p.readAllStandardOutput(), QByteArray());
+    QCOMPARE(p.exitCode(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCliDevice)

@@ -139,6 +139,8 @@ private slots:
     void output_closedFolderWritableFile_writtenInPlace();
     void output_notARegularFile_writtenIntoNeverReplaced_data();
     void output_notARegularFile_writtenIntoNeverReplaced();
+    void stdoutFull_answerLost_failsWithLine_data();
+    void stdoutFull_answerLost_failsWithLine();
 };
 
 void TestCliFormat::check_allKinds()
@@ -485,6 +487,27 @@ void TestCliFormat::output_notARegularFile_writtenIntoNeverReplaced()
     entries.sort();
     QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden | QDir::System),
              entries);
+}
+
+void TestCliFormat::stdoutFull_answerLost_failsWithLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("show") << QStringList{"show", AllKinds};
+    QTest::newRow("tree") << QStringList{"tree", AllKinds};
+    QTest::newRow("check") << QStringList{"check", AllKinds};
+    QTest::newRow("eval") << QStringList{"eval", AllKinds, "enabled = 0"};
+}
+
+void TestCliFormat::stdoutFull_answerLost_failsWithLine()
+{
+    QFETCH(QStringList, args);
+    QProcess p;
+    p.setStandardOutputFile(QStringLiteral("/dev/full"));
+    p.start(QString::fromLocal8Bit(qgetenv("VANT_CLI")), args);
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.readAllStandardError(), QByteArray("vant-conf-cli: cannot write standard output\n"));
+    QCOMPARE(p.exitCode(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCliFormat)

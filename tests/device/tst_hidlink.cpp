@@ -7,8 +7,10 @@
 #include "format/diag.h"
 #include "device/sim/simhid.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -16,6 +18,7 @@
 
 #include <climits>
 #include <cstring>
+#include <sys/stat.h>
 
 using testfiles::makeFirmware;
 
@@ -78,6 +81,8 @@ private slots:
     void upload_lengths_blocksAndFill();
     void firmware_files_blocksAndCodes_data();
     void firmware_files_blocksAndCodes();
+    void firmwareCheck_notAFileOrTooLarge_refusedUnread_data();
+    void firmwareCheck_notAFileOrTooLarge_refusedUnread();
 
     void faults_endWithCodeAndLines_data();
     void faults_endWithCodeAndLines();
@@ -338,9 +343,10 @@ void TestHidLink::firmware_files_blocksAndCodes_data()
     damaged[40] = char(damaged[40] ^ 1);
     QTest::newRow("damaged file") << damaged << 1000 << int(FileError) << 0;
     QTest::newRow("missing file") << QByteArray() << 1000 << int(FileError) << 0;
-    // Addresses have 24 bits: one byte more and the last block would land on the first.
+    // Addresses have 24 bits: one byte more and the last block would land on the first, so such
+    // a file is refused before any link sees it.
     QTest::newRow("payload past the 24-bit address") << makeFirmware("VANT-HW-1", QByteArray((1 << 24) + 1, 'x'))
-                                                     << INT_MAX << int(Incompatible) << 0;
+                                                     << INT_MAX << int(FileError) << 0;
 }
 
 void TestHidLink::firmware_files_blocksAndCodes()
@@ -369,6 +375,53 @@ void TestHidLink::firmware_files_blocksAndCodes()
         QCOMPARE(model.lastFirmware(), payload + QByteArray(62, char(0xFF)));
     }
     QCOMPARE(sim->openCount(), 0);
+}
+
+void TestHidLink::firmwareCheck_notAFileOrTooLarge_refusedUnread_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<int>("payloadSize");
+    QTest::newRow("/dev/zero: endless, refused") << QStringLiteral("zero") << int(FileError) << 0;
+    QTest::newRow("FIFO without writer: refused, no hang") << QStringLiteral("fifo") << int(FileError) << 0;
+    QTest::newRow("folder: refused") << QStringLiteral("folder") << int(FileError) << 0;
+    QTest::newRow("sparse valid file one byte over the limit: refused") << QStringLiteral("over") << int(FileError) << 0;
+    QTest::newRow("file at exactly the limit: checked") << QStringLiteral("limit") << int(Ok) << (1 << 24);
+}
+
+void TestHidLink::firmwareCheck_notAFileOrTooLarge_refusedUnread()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, result);
+    QFETCH(int, payloadSize);
+    const qint64 limit = (qint64(1) << 24) + 32 + 2;
+    QString path = dir.filePath(QStringLiteral("update-") + kind);
+    if (kind == QLatin1String("zero")) {
+        path = QStringLiteral("/dev/zero");
+    } else if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(path));
+    } else if (kind == QLatin1String("over")) {
+        // A well-formed file for this hardware in every other respect, written sparse: only the
+        // header and the CRC take room on the disk.
+        const QByteArray whole = makeFirmware("VANT-HW-1", QByteArray((1 << 24) + 1, '\0'));
+        QCOMPARE(whole.size(), limit + 1);
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QCOMPARE(f.write(whole.left(32)), qint64(32));
+        QVERIFY(f.seek(limit - 1));
+        QCOMPARE(f.write(whole.right(2)), qint64(2));
+    } else {
+        QVERIFY(writeFile(path, makeFirmware("VANT-HW-1", pattern(1 << 24, 5))));
+        QCOMPARE(QFileInfo(path).size(), limit);
+    }
+    QByteArray payload;
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(firmwareCheck(path, QStringLiteral("VANT-HW-1"), &payload), result);
+    QCOMPARE(payload.size(), payloadSize);
+    QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
 }
 
 void TestHidLink::faults_endWithCodeAndLines_data()

@@ -13,6 +13,8 @@
 #include <QtTest>
 
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -34,6 +36,8 @@ private slots:
     void read_nothingArrives_returnsZeroAfterTimeout();
     void read_zeroTimeout_collectsPendingBytes();
     void writeAll_reachesFarEnd();
+    void close_lastByteWaitingOrFarEndGone_drainsPromptly_data();
+    void close_lastByteWaitingOrFarEndGone_drainsPromptly();
 
     void farEndVanishes_readAndWriteEndAtOnce();
     void reopen_afterFailure_clearsFailedState();
@@ -43,6 +47,8 @@ private slots:
 
     void list_registryEntries_aliveAndPresentOnly();
     void list_capsAtThirtyOneEntries();
+    void list_registryNotTheUsersAlone_isIgnored_data();
+    void list_registryNotTheUsersAlone_isIgnored();
 
 private:
     QByteArray capturedErr;
@@ -199,6 +205,36 @@ void TestSerialPort::writeAll_reachesFarEnd()
     QCOMPARE(peer.read(int(data.size()), 2000), data);
 }
 
+void TestSerialPort::close_lastByteWaitingOrFarEndGone_drainsPromptly_data()
+{
+    QTest::addColumn<bool>("farEndGone");
+    QTest::newRow("EOT still unread reaches the far end") << false;
+    QTest::newRow("far end gone: the drain gives up at once") << true;
+}
+
+void TestSerialPort::close_lastByteWaitingOrFarEndGone_drainsPromptly()
+{
+    QFETCH(bool, farEndGone);
+    PtyPeer peer;
+    QVERIFY(peer.isValid());
+    QVERIFY(link.open(peer.slavePath));
+    link.setup(115200, 8, 0, 1, false);
+    const uchar eot = 0x04;
+    if (farEndGone) {
+        peer.hangUp();
+        link.writeAll(&eot, 1);
+    } else {
+        QCOMPARE(link.writeAll(&eot, 1), 1);
+    }
+    QElapsedTimer timer;
+    timer.start();
+    link.close();
+    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(!link.isOpen());
+    if (!farEndGone)
+        QCOMPARE(peer.read(1, 1000).toHex(' '), QByteArray("04"));
+}
+
 void TestSerialPort::farEndVanishes_readAndWriteEndAtOnce()
 {
     PtyPeer peer;
@@ -344,6 +380,50 @@ void TestSerialPort::list_capsAtThirtyOneEntries()
         p->waitForFinished();
     }
     QCOMPARE(ports.size(), ComListMax);
+}
+
+void TestSerialPort::list_registryNotTheUsersAlone_isIgnored_data()
+{
+    QTest::addColumn<int>("folderMode");
+    QTest::addColumn<bool>("folderOwnedByNobody");
+    QTest::addColumn<bool>("entryOwnedByNobody");
+    QTest::addColumn<bool>("listed");
+    QTest::newRow("own folder 0700, own entry: listed") << 0700 << false << false << true;
+    QTest::newRow("folder open to the group: ignored") << 0770 << false << false << false;
+    QTest::newRow("folder readable by others: ignored") << 0705 << false << false << false;
+    QTest::newRow("folder of another user: ignored") << 0700 << true << false << false;
+    QTest::newRow("entry of another user: ignored") << 0700 << false << true << false;
+}
+
+void TestSerialPort::list_registryNotTheUsersAlone_isIgnored()
+{
+    QFETCH(int, folderMode);
+    QFETCH(bool, folderOwnedByNobody);
+    QFETCH(bool, entryOwnedByNobody);
+    QFETCH(bool, listed);
+    PtyPeer peer;
+    QVERIFY(peer.isValid());
+    const passwd *nobody = ::getpwnam("nobody");
+    QVERIFY(nobody);
+    QTemporaryDir parent;
+    const QByteArray registry = QFile::encodeName(parent.filePath(QStringLiteral("ports")));
+    qputenv("VANT_PORT_REGISTRY", registry);
+    QCOMPARE(::mkdir(registry.constData(), 0700), 0);
+    const QByteArray entry = registry + '/' + QByteArray::number(QCoreApplication::applicationPid()) + ".port";
+    {
+        QFile f(QFile::decodeName(entry));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(peer.slavePath.toLocal8Bit() + " VANT USB Serial (planted)\n");
+    }
+    if (entryOwnedByNobody)
+        QCOMPARE(::chown(entry.constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    if (folderOwnedByNobody)
+        QCOMPARE(::chown(registry.constData(), nobody->pw_uid, nobody->pw_gid), 0);
+    QCOMPARE(::chmod(registry.constData(), mode_t(folderMode)), 0);
+
+    setDiagSink([](DiagStream, const QByteArray &) {});
+    const QStringList planted = comListPorts().filter(QStringLiteral("VANT USB"));
+    QCOMPARE(planted.size(), listed ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)

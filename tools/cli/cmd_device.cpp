@@ -28,6 +28,12 @@ namespace {
 // that it has started; one that ends sooner shows nothing.
 constexpr int FirstProgressLineMs = 50;
 
+// The result of a worker whose thread never ran (the system would not start another thread):
+// no result code of the link, so it is told as the window tells it, "Unknown error.", and
+// ends the command with status 1 rather than a success.
+constexpr int WorkerNeverRan = -1;
+constexpr int ExitWorkerNeverRan = 1;
+
 // The write end of the pipe that carries Ctrl+C from the signal handler into the event loop;
 // -1 while no transfer waits. A signal handler can reach nothing but a global.
 volatile std::sig_atomic_t interruptFd = -1;
@@ -113,13 +119,13 @@ int waitFor(Device &device, bool showProgress)
         show(device.progress());
         err << Qt::endl;
     }
-    return device.result();
+    return device.hasResult() ? device.result() : WorkerNeverRan;
 }
 
 int deviceFailure(int code)
 {
     cli::fail(deviceResultMessage(code));
-    return code;
+    return code == WorkerNeverRan ? ExitWorkerNeverRan : code;
 }
 
 int descriptionFailure(const QString &text)

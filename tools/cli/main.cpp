@@ -7,6 +7,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTextStream>
+
+#include <cstdio>
 #include <vector>
 
 namespace cli {
@@ -183,7 +185,12 @@ int main(int argc, char **argv)
             int status = cli::ExitOk;
             if (!parseArguments(c, args, &parsed, &status))
                 return status;
-            return c.run(parsed);
+            const int result = c.run(parsed);
+            // Standard output is buffered: a full disk or a write error may show only when the
+            // last bytes leave, and an answer that never arrived is no success.
+            if (result == cli::ExitOk && (std::fflush(stdout) != 0 || std::ferror(stdout)))
+                return cli::fail(QStringLiteral("cannot write standard output"));
+            return result;
         }
     }
     QTextStream(stderr) << "vant-conf-cli: unknown command '" << name << "'" << Qt::endl;
