@@ -3,7 +3,7 @@
 // directory and a loopback description server for descriptions that are not there.
 #include "app/mainwindow.h"
 #include "download/descriptionserver.h"
-#include "download/formatdl.h"
+#include "download/ui/formatdl.h"
 #include "fetchtestutil.h"
 #include "format/confformat.h"
 #include "httptestserver.h"

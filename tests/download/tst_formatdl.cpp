@@ -1,5 +1,5 @@
 #include "download/descriptionserver.h"
-#include "download/formatdl.h"
+#include "download/ui/formatdl.h"
 #include "fetchtestutil.h"
 #include "httptestserver.h"
 

@@ -1,5 +1,5 @@
 // Loading descriptions and value files into the property tree.
-#include "download/formatdl.h"
+#include "download/ui/formatdl.h"
 #include "format/confformat.h"
 #include "format/xmldoc.h"
 #include "tree/ui/conftree.h"

@@ -1,4 +1,4 @@
-#include "download/formatdl.h"
+#include "download/ui/formatdl.h"
 
 #include "download/formatfetch.h"
 
