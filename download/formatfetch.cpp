@@ -67,7 +67,7 @@ bool FormatFetch::setServer(const QString &hostAndPort)
 
 QString FormatFetch::fileName() const
 {
-    return QLatin1String("confxml/") + id_ + QLatin1String(".xml");
+    return descriptionPath(id_);
 }
 
 void FormatFetch::setFailure(Failure failure, const QString &text)

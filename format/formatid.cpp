@@ -1,5 +1,10 @@
 #include "format/formatid.h"
 
+QString descriptionPath(const QString &id)
+{
+    return QLatin1String("confxml/") + id + QLatin1String(".xml");
+}
+
 bool isSafeFormatId(const QString &id)
 {
     if (id.isEmpty() || id.contains(QLatin1String("..")))

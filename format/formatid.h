@@ -9,6 +9,10 @@
 // and no control character.
 bool isSafeFormatId(const QString &id);
 
+// Where the description of a format id lives, relative to the working directory; the
+// window, the command-line tool and the download all look there.
+QString descriptionPath(const QString &id);
+
 // The text as UTF-8 with control characters written as \xNN, so that a refused id (or
 // any text from outside) stays on one diagnostic line.
 QByteArray printableForDiagnostics(const QString &text);

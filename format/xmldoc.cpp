@@ -207,6 +207,8 @@ QDomDocument loadXmlDocument(const QString &path, bool *ok)
     // Given bytes rather than text, the parser picks the encoding from the
     // declaration or byte-order mark and assumes UTF-8 otherwise.
     if (!doc.setContent(bytes, false, &message, &line, &column)) {
+        const DiagContext file(path);
+        const DiagContext where(line, column);
         diagErr("Parse error for file '%s': %s. At line %d, column %d.\n", path.toLocal8Bit().constData(),
                 message.toLocal8Bit().constData(), line, column);
         return QDomDocument();

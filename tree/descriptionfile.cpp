@@ -22,11 +22,6 @@ QString rootFormatId(const QDomDocument &document)
     return document.documentElement().attribute(QStringLiteral("id"), QStringLiteral("noname"));
 }
 
-QString descriptionPath(const QString &id)
-{
-    return QLatin1String("confxml/") + id + QLatin1String(".xml");
-}
-
 DescriptionError readDescription(const QDomDocument &document, const QString &expectedId, TreeLoader &loader,
                                  Description *out)
 {
@@ -68,6 +63,8 @@ DescriptionError readDescription(const QDomDocument &document, const QString &ex
 DescriptionError readDescriptionFile(const QString &path, const QString &expectedId, TreeLoader &loader,
                                      Description *out)
 {
+    // Every line about this description says which file it is about.
+    const DiagContext file(path);
     bool ok = false;
     const QDomDocument document = loadXmlDocumentWithBackup(path, &ok);
     if (!ok) {

@@ -3,6 +3,7 @@
 // exactly one Tree element. The window and the command-line tool both read descriptions
 // here, so a file is accepted or refused by the same rules everywhere.
 #include "format/confformat.h"
+#include "format/formatid.h"
 #include "tree/confrow.h"
 
 #include <QDomDocument>
@@ -35,9 +36,6 @@ struct Description {
 
 // The id a root element stands for: its "id" attribute, "noname" when it has none.
 QString rootFormatId(const QDomDocument &document);
-
-// Where the description of a format id lives, relative to the working directory.
-QString descriptionPath(const QString &id);
 
 // Walks the root's children in document order and builds the format and the rows with
 // the loader (whose macro table is the only thing that may change on failure). A null

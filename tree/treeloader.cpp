@@ -129,6 +129,8 @@ std::unique_ptr<ConfRow> GroupBuilder::group(const QDomElement &element, int dep
         if (!node.isElement())
             continue;
         QDomElement child = node.toElement();
+        // What goes wrong in a macro's expansion is reported at the element that used it.
+        const DiagContext where(child);
         if (child.tagName() == QLatin1String("Def")) {
             if (!define(child))
                 return nullptr;

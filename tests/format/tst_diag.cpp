@@ -2,8 +2,11 @@
 #include "expr/logicexpr.h"
 #include "format/confformat.h"
 #include "format/diag.h"
+#include "format/xmldoc.h"
 
 #include <QDomDocument>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <thread>
@@ -17,6 +20,7 @@ private slots:
     void severityAndStream_followTheCall();
     void collector_passesOnAndRestores();
     void context_belongsToItsThread();
+    void parseError_carriesTheFilesPosition();
 };
 
 void TestDiag::formatErrors_carryFileLineAndColumn_data()
@@ -102,6 +106,26 @@ void TestDiag::context_belongsToItsThread()
     QCOMPARE(got.size(), 2);
     QVERIFY(!got[0].location.isKnown());
     QCOMPARE(got[1].location.toString(), QStringLiteral("here.xml"));
+}
+
+void TestDiag::parseError_carriesTheFilesPosition()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("broken.xml"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<D>\n  <Format>\n</D>\n");
+    file.close();
+    DiagCollector collector;
+    bool ok = true;
+    loadXmlDocument(path, &ok);
+    QVERIFY(!ok);
+    const QList<Diagnostic> got = collector.diagnostics();
+    QCOMPARE(got.size(), 1);
+    QCOMPARE(got[0].severity, DiagSeverity::Error);
+    QCOMPARE(got[0].location.file, path);
+    QCOMPARE(got[0].location.line, 3);
+    QVERIFY(got[0].text.startsWith(QStringLiteral("Parse error for file '") + path));
 }
 
 QTEST_GUILESS_MAIN(TestDiag)
