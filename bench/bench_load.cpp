@@ -183,7 +183,7 @@ int main(int argc, char **argv)
     }
 
     int variables = 0;
-    for (const auto &entry : tree.format->vars)
+    for (const auto &entry : tree.format->vars())
         variables += entry.second.kind == KindStruct ? 0 : 1;
 
     const double load = median(loadCpuMs);
@@ -191,7 +191,7 @@ int main(int argc, char **argv)
     const double ratio = load / parse;
     std::printf("description: %lld bytes, %d variables, %d rows, %d conditions, data size %d\n",
                 static_cast<long long>(content.size()), variables, countRows(tree.topLevelItem(0)),
-                conditions, tree.format->dataSize);
+                conditions, tree.format->dataSize());
     std::printf("bare DOM parse:    median %7.1f ms CPU, %7.1f ms wall over %d runs\n", parse, median(parseMs),
                 Runs);
     std::printf("load and install:  median %7.1f ms CPU, %7.1f ms wall over %d runs\n", load, median(loadMs), Runs);

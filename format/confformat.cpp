@@ -3,30 +3,35 @@
 #include <cmath>
 
 ConfFormat::ConfFormat(const QString &id)
-    : id(id)
+    : m_id(id)
 {
 }
 
 ConfFormat::~ConfFormat() = default;
 
+ConfVar *ConfFormat::varByName(const QString &name)
+{
+    const auto it = m_vars.find(name);
+    return it == m_vars.end() ? nullptr : &it->second;
+}
+
 const ConfVar *ConfFormat::varByName(const QString &name) const
 {
-    const auto it = vars.find(name);
-    return it == vars.end() ? nullptr : &it->second;
+    return const_cast<ConfFormat *>(this)->varByName(name);
 }
 
 ConfVar *ConfFormat::varById(int id)
 {
-    if (indexedVars != vars.size()) {
-        idIndex.clear();
+    if (m_indexedVars != m_vars.size()) {
+        m_idIndex.clear();
         // Name order decides which variable an id stands for when several share an offset.
-        for (auto &entry : vars) {
-            if (entry.second.kind != KindStruct && !idIndex.contains(entry.second.offset))
-                idIndex.insert(entry.second.offset, &entry.second);
+        for (auto &entry : m_vars) {
+            if (entry.second.kind != KindStruct && !m_idIndex.contains(entry.second.offset))
+                m_idIndex.insert(entry.second.offset, &entry.second);
         }
-        indexedVars = vars.size();
+        m_indexedVars = m_vars.size();
     }
-    return idIndex.value(id, nullptr);
+    return m_idIndex.value(id, nullptr);
 }
 
 const ConfVar *ConfFormat::varById(int id) const

@@ -48,17 +48,20 @@ public:
     static ConfFormat *create(const QString &id, const QDomElement &format);
     ~ConfFormat() override;
 
-    QString id;
+    const QString &id() const { return m_id; }
     // Ordered by full name; QString's operator< compares UTF-16 code units,
-    // so x[10] sorts before x[2] and upper case before lower case.
-    std::map<QString, ConfVar> vars;
-    QString encoding = QStringLiteral("CP1251");
-    qint32 dataSize = 0;
+    // so x[10] sorts before x[2] and upper case before lower case. The set of variables is
+    // fixed once read; their values change through the lookups below.
+    const std::map<QString, ConfVar> &vars() const { return m_vars; }
+    // The text codec of string values in the image.
+    const QString &encoding() const { return m_encoding; }
+    qint32 dataSize() const { return m_dataSize; }
 
     bool parseVars(const QString &prefix, const QDomElement &element);
     bool parseVarType(ConfVar &var, const QDomElement &element);
 
     // Lookups. By id: first variable in name order with that offset that is not a structure.
+    ConfVar *varByName(const QString &name);
     const ConfVar *varByName(const QString &name) const;
     ConfVar *varById(int id);
     const ConfVar *varById(int id) const;
@@ -67,7 +70,7 @@ public:
     QString nameOf(int id) const;
 
     // Binary image: 16-bit size, data area, CRC-16.
-    int imageSize() const { return dataSize + 4; }
+    int imageSize() const { return m_dataSize + 4; }
     int pack(uchar *buffer) const;
     QByteArray pack() const;
     bool unpack(const uchar *buffer, int length);
@@ -87,13 +90,18 @@ private:
     bool parseStruct(ConfVar &var, const QDomElement &element);
     bool growDataSize(qint64 bytes);
 
-    int structNesting = 0;
+    QString m_id;
+    std::map<QString, ConfVar> m_vars;
+    QString m_encoding = QStringLiteral("CP1251");
+    qint32 m_dataSize = 0;
+
+    int m_structNesting = 0;
 
     // Id lookups run once per tree row on every refresh; a walk over all variables each
     // time made installing a large description quadratic. The set of variables never
     // changes once read, so the index is rebuilt only when their number has changed.
-    mutable QHash<int, ConfVar *> idIndex;
-    mutable size_t indexedVars = 0;
+    mutable QHash<int, ConfVar *> m_idIndex;
+    mutable size_t m_indexedVars = 0;
 };
 
 #include "format/crc16.h"

@@ -123,8 +123,8 @@ bool readFile(ConfVar &var, const QDomElement &e)
 ConfFormat *ConfFormat::create(const QString &id, const QDomElement &format)
 {
     std::unique_ptr<ConfFormat> conf(new ConfFormat(id));
-    conf->encoding = format.attribute(QStringLiteral("encoding"), QStringLiteral("CP1251"));
-    conf->dataSize = 0;
+    conf->m_encoding = format.attribute(QStringLiteral("encoding"), QStringLiteral("CP1251"));
+    conf->m_dataSize = 0;
     if (!conf->parseVars(QString(), format))
         return nullptr;
     return conf.release();
@@ -132,32 +132,32 @@ ConfFormat *ConfFormat::create(const QString &id, const QDomElement &format)
 
 bool ConfFormat::growDataSize(qint64 bytes)
 {
-    const qint64 next = qint64(dataSize) + bytes;
+    const qint64 next = qint64(m_dataSize) + bytes;
     if (next > MaxDataSize) {
         diagOutError("Data area too large (%lld bytes)\n", static_cast<long long>(next));
         return false;
     }
-    dataSize = qint32(next);
+    m_dataSize = qint32(next);
     return true;
 }
 
 bool ConfFormat::addVar(const QString &fullName, const QDomElement &element)
 {
-    if (vars.count(fullName)) {
+    if (m_vars.count(fullName)) {
         diagOutError("Duplicate var name '%s'\n", qPrintable(fullName));
         return false;
     }
-    if (vars.size() >= MaxRecords) {
+    if (m_vars.size() >= MaxRecords) {
         diagOutError("Too many variables (more than %d)\n", int(MaxRecords));
         return false;
     }
     ConfVar var;
     var.name = fullName;
-    var.offset = dataSize;
+    var.offset = m_dataSize;
     if (!parseVarType(var, element))
         return false;
     const qint32 size = var.size;
-    vars.emplace(fullName, std::move(var));
+    m_vars.emplace(fullName, std::move(var));
     return growDataSize(size);
 }
 
@@ -247,14 +247,14 @@ bool ConfFormat::parseStruct(ConfVar &var, const QDomElement &element)
 {
     var.kind = KindStruct;
     var.size = 0;
-    if (structNesting >= MaxStructNesting) {
+    if (m_structNesting >= MaxStructNesting) {
         diagOutError("Struct '%s' nested too deeply\n", qPrintable(var.name));
         return false;
     }
-    ++structNesting;
-    // The members go into vars before the structure's own record, which is inserted by
+    ++m_structNesting;
+    // The members go into m_vars before the structure's own record, which is inserted by
     // the caller afterwards with the offset of its first member.
     const bool ok = parseVars(var.name + QLatin1Char('.'), element);
-    --structNesting;
+    --m_structNesting;
     return ok;
 }

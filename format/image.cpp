@@ -137,11 +137,11 @@ void unpackVar(ConfVar &var, const uchar *slot, TextCodec &codec)
 
 int ConfFormat::pack(uchar *buffer) const
 {
-    const int n = dataSize;
+    const int n = m_dataSize;
     std::memset(buffer, 0, size_t(n) + 4);
     putLe(buffer, quint32(n), HeaderSize);
-    TextCodec codec(encoding);
-    for (const auto &entry : vars)
+    TextCodec codec(m_encoding);
+    for (const auto &entry : m_vars)
         packVar(entry.second, buffer + HeaderSize + entry.second.offset, codec);
     putLe(buffer + HeaderSize + n, crc16(CrcInit, buffer, HeaderSize + n), 2);
     return n + 4;
@@ -156,7 +156,7 @@ QByteArray ConfFormat::pack() const
 
 bool ConfFormat::unpack(const uchar *buffer, int length)
 {
-    const int n = dataSize;
+    const int n = m_dataSize;
     // Every check comes before the first value changes, and the length check before
     // the first byte is read.
     if (!buffer || length < n + 4) {
@@ -172,8 +172,8 @@ bool ConfFormat::unpack(const uchar *buffer, int length)
         diagOutError("Bad CRC\n");
         return false;
     }
-    TextCodec codec(encoding);
-    for (auto &entry : vars)
+    TextCodec codec(m_encoding);
+    for (auto &entry : m_vars)
         unpackVar(entry.second, buffer + HeaderSize + entry.second.offset, codec);
     diagOut("Config ok\n");
     return true;

@@ -108,9 +108,9 @@ QDomDocument valuesDocument(const ConfFormat &format)
     QDomImplementation impl;
     QDomDocument doc(impl.createDocumentType(RootTag, QString(), QString()));
     QDomElement root = doc.createElement(RootTag);
-    root.setAttribute(IdAttr, format.id);
+    root.setAttribute(IdAttr, format.id());
     doc.appendChild(root);
-    for (const auto &entry : format.vars) {
+    for (const auto &entry : format.vars()) {
         const ConfVar &var = entry.second;
         if (var.kind == KindStruct)
             continue;
@@ -142,7 +142,7 @@ bool ConfFormat::loadValues(const QString &path)
         return false;
     const QDomElement root = doc.documentElement();
     // A root without an id belongs to the format "noname", as everywhere else.
-    if (root.tagName() != RootTag || root.attribute(IdAttr, QStringLiteral("noname")) != id)
+    if (root.tagName() != RootTag || root.attribute(IdAttr, QStringLiteral("noname")) != m_id)
         return false;
     for (QDomNode node = root.firstChild(); !node.isNull(); node = node.nextSibling()) {
         if (!node.isElement())
@@ -150,8 +150,8 @@ bool ConfFormat::loadValues(const QString &path)
         const QDomElement e = node.toElement();
         if (e.tagName() != VarTag)
             continue;
-        const auto it = vars.find(e.attribute(NameAttr));
-        if (it == vars.end())
+        const auto it = m_vars.find(e.attribute(NameAttr));
+        if (it == m_vars.end())
             continue;
         setValue(it->second, e.attribute(ValueAttr));
     }

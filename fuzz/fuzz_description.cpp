@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // The input itself as an image: any length, any header, any CRC.
     conf->unpack(data, int(size));
-    for (const auto &entry : conf->vars)
+    for (const auto &entry : conf->vars())
         conf->varText(&entry.second);
     // Whatever the values are now, their image has the announced size and unpacks.
     const QByteArray image = conf->pack();

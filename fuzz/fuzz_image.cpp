@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     if (!format->unpack(data, int(size)))
         return 0;
-    for (const auto &entry : format->vars)
+    for (const auto &entry : format->vars())
         format->varText(&entry.second);
     // An image that unpacks is packed back to an image that unpacks to the same bytes again.
     const QByteArray once = format->pack();

@@ -205,7 +205,7 @@ void TestFileCommands::loadDescription()
 
 ConfVar &TestFileCommands::var(const char *name) const
 {
-    return tree->format->vars.at(QString::fromLatin1(name));
+    return *tree->format->varByName(QString::fromLatin1(name));
 }
 
 QTreeWidgetItem *TestFileCommands::row(const QString &label) const

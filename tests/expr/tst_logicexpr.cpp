@@ -64,9 +64,9 @@ void TestLogicExpr::initTestCase()
     format.reset(ConfFormat::create(QStringLiteral("T"), doc.documentElement()));
     QVERIFY(format);
     auto set = [this](const char *name, qint32 value) {
-        auto it = format->vars.find(QString::fromLatin1(name));
-        QVERIFY2(it != format->vars.end(), name);
-        it->second.value = value;
+        ConfVar *var = format->varByName(QString::fromLatin1(name));
+        QVERIFY2(var, name);
+        var->value = value;
     };
     set("Mode", 2);
     set("Locked", 0);
@@ -76,8 +76,8 @@ void TestLogicExpr::initTestCase()
     set("Big", INT_MAX);
     set("Ch[1].Type", 3);
     set("Ch[1].Mode_2", 1);
-    format->vars.find(QStringLiteral("f"))->second.floatValue = -2.9f;
-    format->vars.find(QStringLiteral("s"))->second.text = QStringLiteral("hello");
+    format->varByName(QStringLiteral("f"))->floatValue = -2.9f;
+    format->varByName(QStringLiteral("s"))->text = QStringLiteral("hello");
 }
 
 // Program bytes: 01 not, 02 neg, 03 or, 04 and, 05 =, 06 !=, 07 >, 08 >=, 09 <, 0a <=,
@@ -254,11 +254,11 @@ void TestLogicExpr::evaluate_repeated_sameResultFormatUntouched()
     for (int i = 0; i < 3; ++i)
         QVERIFY(expr->evaluate(format.get()));
     QCOMPARE(format->pack().toHex(), imageBefore.toHex());
-    QVERIFY(format->vars.find(QStringLiteral("Missing")) == format->vars.end());
+    QVERIFY(format->vars().find(QStringLiteral("Missing")) == format->vars().end());
 
-    format->vars.find(QStringLiteral("Mode"))->second.value = 3;
+    format->varByName(QStringLiteral("Mode"))->value = 3;
     QVERIFY(!expr->evaluate(format.get()));
-    format->vars.find(QStringLiteral("Mode"))->second.value = 2;
+    format->varByName(QStringLiteral("Mode"))->value = 2;
 }
 
 void TestLogicExpr::variables_data()

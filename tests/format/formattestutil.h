@@ -47,7 +47,6 @@ inline QByteArray imageOf(const QByteArray &data)
 
 inline ConfVar *varNamed(ConfFormat *f, const QString &name)
 {
-    auto it = f->vars.find(name);
-    return it == f->vars.end() ? nullptr : &it->second;
+    return f->varByName(name);
 }
 

@@ -34,9 +34,9 @@ static QString wrap(const QString &children)
 static QString layoutOf(const ConfFormat &f)
 {
     QStringList parts;
-    for (const auto &e : f.vars)
+    for (const auto &e : f.vars())
         parts << QStringLiteral("%1@%2+%3").arg(e.first).arg(e.second.offset).arg(e.second.size);
-    return parts.join(QLatin1Char(' ')) + QStringLiteral(" | %1").arg(f.dataSize);
+    return parts.join(QLatin1Char(' ')) + QStringLiteral(" | %1").arg(f.dataSize());
 }
 
 void TestFormatReader::layout_data()
@@ -327,8 +327,8 @@ void TestFormatReader::encoding()
     QFETCH(QString, xml);
     auto f = formatFromXml(xml, "enc");
     QVERIFY(f);
-    QCOMPARE(f->id, QStringLiteral("enc"));
-    QTEST(f->encoding, "encoding");
+    QCOMPARE(f->id(), QStringLiteral("enc"));
+    QTEST(f->encoding(), "encoding");
 }
 
 void TestFormatReader::freshFormat_holdsNoValues()
@@ -336,7 +336,7 @@ void TestFormatReader::freshFormat_holdsNoValues()
     auto f = formatFromXml(wrap("<bool name='a'/><byte name='b' select='x|y'/><hhmm name='c'/><ip name='d'/>"
                                 "<float name='e'/><string name='s' size='4'/><file name='f' size='9'/>"));
     QVERIFY(f);
-    for (const auto &e : f->vars) {
+    for (const auto &e : f->vars()) {
         QCOMPARE(e.second.value, 0);
         QCOMPARE(e.second.floatValue, 0.0f);
         QVERIFY(e.second.text.isEmpty());
@@ -362,8 +362,8 @@ void TestFormatReader::arrayOfStructures_namesAndOffsets()
     QVERIFY(f);
     QCOMPARE(layoutOf(*f), QStringLiteral("ch[0]@0+0 ch[0].baud@1+4 ch[0].mode@0+1 "
                                           "ch[1]@5+0 ch[1].baud@6+4 ch[1].mode@5+1 | 10"));
-    QCOMPARE(int(f->vars.at("ch[1].mode").kind), int(KindInt));
-    QCOMPARE(int(f->vars.at("ch[1]").kind), int(KindStruct));
+    QCOMPARE(int(f->vars().at("ch[1].mode").kind), int(KindInt));
+    QCOMPARE(int(f->vars().at("ch[1]").kind), int(KindStruct));
 }
 
 QTEST_GUILESS_MAIN(TestFormatReader)

@@ -256,12 +256,13 @@ void TestImage::unpack()
     auto f = formatFromXml(format);
     QVERIFY(f);
     // Start from values that every row overwrites.
-    for (auto &e : f->vars) {
-        e.second.value = 12345;
-        e.second.floatValue = 9.5f;
-        e.second.text = "old";
-        e.second.fileData = "old";
-        e.second.fileLength = 3;
+    for (const auto &e : f->vars()) {
+        ConfVar *v = varNamed(f.get(), e.first);
+        v->value = 12345;
+        v->floatValue = 9.5f;
+        v->text = "old";
+        v->fileData = "old";
+        v->fileLength = 3;
     }
     const QByteArray image = imageOf(data);
     DiagCapture diag;

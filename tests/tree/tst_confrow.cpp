@@ -54,7 +54,7 @@ std::unique_ptr<ConfRow> TestConfRow::load(const QString &xml)
 
 void TestConfRow::setValue(const char *name, qint32 value)
 {
-    format->vars.at(QString::fromLatin1(name)).value = value;
+    format->varByName(QString::fromLatin1(name))->value = value;
 }
 
 void TestConfRow::state_data()

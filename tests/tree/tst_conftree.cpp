@@ -122,8 +122,7 @@ QMyTreeWidgetItem *TestConfTree::row(const QString &label) const
 
 ConfVar *TestConfTree::var(const char *name) const
 {
-    const auto it = tree->format->vars.find(QString::fromLatin1(name));
-    return it == tree->format->vars.end() ? nullptr : &it->second;
+    return tree->format->varByName(QString::fromLatin1(name));
 }
 
 // On screen: neither the row nor any row above it hidden, and every row above it expanded.
@@ -150,7 +149,7 @@ void TestConfTree::install_fillsValuesEvaluatesConditionsAndExpands()
 {
     QCOMPARE(tree->formatId, QStringLiteral("T1"));
     QVERIFY(tree->format);
-    QCOMPARE(tree->format->id, QStringLiteral("T1"));
+    QCOMPARE(tree->format->id(), QStringLiteral("T1"));
     QCOMPARE(tree->topLevelItemCount(), 1);
     QCOMPARE(tree->headerItem()->text(0), QStringLiteral("Property"));
     QCOMPARE(tree->headerItem()->text(1), QStringLiteral("Value"));

@@ -139,7 +139,7 @@ void TestDescriptionFile::installPrevious()
 {
     QVERIFY(writeFile(QStringLiteral("confxml/PREV.xml"), Previous));
     QVERIFY(tree->loadFormatFile(QStringLiteral("confxml/PREV.xml"), QStringLiteral("PREV")));
-    tree->format->vars.at(QStringLiteral("p")).value = 7;
+    tree->format->varByName(QStringLiteral("p"))->value = 7;
     tree->updateValues();
     tree->updateExpr();
     previousFormat = tree->format;
@@ -155,7 +155,7 @@ void TestDescriptionFile::verifyPreviousInPlace()
     QCOMPARE(tree->topLevelItemCount(), 1);
     QCOMPARE(tree->topLevelItem(0), previousTop);
     QCOMPARE(previousTop->childCount(), 2);
-    QCOMPARE(tree->format->vars.at(QStringLiteral("p")).value, 7);
+    QCOMPARE(tree->format->vars().at(QStringLiteral("p")).value, 7);
     QCOMPARE(rowByLabel(QStringLiteral("P"))->text(1), tree->format->text(tree->format->idOf(QStringLiteral("p"))));
     QVERIFY(!rowByLabel(QStringLiteral("Q"))->isHidden());
 }
@@ -175,7 +175,7 @@ void TestDescriptionFile::loadFormatFile_installsWholeDescription()
     QVERIFY(!previousFormat); // the old format is gone with its rows
     QVERIFY(tree->format);
     QCOMPARE(tree->formatId, QStringLiteral("NEW"));
-    QCOMPARE(tree->format->id, QStringLiteral("NEW"));
+    QCOMPARE(tree->format->id(), QStringLiteral("NEW"));
     QCOMPARE(tree->topLevelItemCount(), 1);
     QTreeWidgetItem *top = tree->topLevelItem(0);
     QCOMPARE(top->text(0), QStringLiteral("New device"));
@@ -218,7 +218,7 @@ void TestDescriptionFile::loadFormatFile_accepted()
     QVERIFY(tree->loadFormatFile(QStringLiteral("d.xml"), expectedId));
     QCOMPARE(diag.out, QByteArray());
     QCOMPARE(tree->formatId, expectedId);
-    QCOMPARE(tree->format->id, expectedId);
+    QCOMPARE(tree->format->id(), expectedId);
     QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("New device"));
     QCOMPARE(tree->topLevelItem(0)->childCount(), 3);
 }
@@ -294,7 +294,7 @@ void TestDescriptionFile::loadFormatFile_sameId_rebuildsWithInitialValues()
     QVERIFY(tree->loadFormatFile(QStringLiteral("confxml/PREV.xml"), QStringLiteral("PREV")));
     QVERIFY(!previousFormat);
     QCOMPARE(tree->formatId, QStringLiteral("PREV"));
-    QCOMPARE(tree->format->vars.at(QStringLiteral("p")).value, 0);
+    QCOMPARE(tree->format->vars().at(QStringLiteral("p")).value, 0);
     QVERIFY(rowByLabel(QStringLiteral("Q"))->isHidden());
 }
 
@@ -424,8 +424,8 @@ void TestDescriptionFile::openConfFile_missingDescription_fetchedBeforeValues()
     QVERIFY(server->onlyRequested("GET /confxml2/NEW.xml HTTP/1.1"));
     QVERIFY2(diag.out.startsWith("XML error\nDownloading format...\n"), diag.out.constData());
     QCOMPARE(tree->formatId, QStringLiteral("NEW"));
-    QCOMPARE(tree->format->vars.at(QStringLiteral("on")).value, 1);
-    QCOMPARE(tree->format->vars.at(QStringLiteral("level")).value, 300);
+    QCOMPARE(tree->format->vars().at(QStringLiteral("on")).value, 1);
+    QCOMPARE(tree->format->vars().at(QStringLiteral("level")).value, 300);
 }
 
 void TestDescriptionFile::openConfFile_withoutId_looksForNoname()
@@ -460,8 +460,8 @@ void TestDescriptionFile::openConfFile_sameFormat_reloadsDescriptionFirst()
     QVERIFY(tree->openConfFile(QStringLiteral("values.xml")));
     QVERIFY(!previousFormat);
     QCOMPARE(tree->formatId, QStringLiteral("PREV"));
-    QCOMPARE(tree->format->vars.at(QStringLiteral("p")).value, 0);
-    QCOMPARE(tree->format->vars.at(QStringLiteral("q")).value, 5);
+    QCOMPARE(tree->format->vars().at(QStringLiteral("p")).value, 0);
+    QCOMPARE(tree->format->vars().at(QStringLiteral("q")).value, 5);
     QCOMPARE(server->connections(), 0);
 }
 
@@ -471,7 +471,7 @@ void TestDescriptionFile::openConfFile_descriptionFile_installsButFails()
     QVERIFY(!tree->openConfFile(QStringLiteral("confxml/NEW.xml")));
     QVERIFY(!previousFormat);
     QCOMPARE(tree->formatId, QStringLiteral("NEW"));
-    QCOMPARE(tree->format->vars.at(QStringLiteral("level")).value, 0);
+    QCOMPARE(tree->format->vars().at(QStringLiteral("level")).value, 0);
 }
 
 void TestDescriptionFile::openConfFile_unsafeId_touchesNoFile_data()

@@ -102,7 +102,7 @@ void TestTreeLoader::initTestCase()
     QVERIFY(doc.setContent(QString::fromLatin1(FormatXml)));
     format.reset(ConfFormat::create(QStringLiteral("T"), doc.documentElement()));
     QVERIFY(format);
-    QCOMPARE(format->dataSize, 21);
+    QCOMPARE(format->dataSize(), 21);
 }
 
 std::unique_ptr<ConfRow> TestTreeLoader::loadTree(TreeLoader &loader, const QString &xml)

@@ -119,7 +119,7 @@ bool loadImageFile(ConfFormat *format, const QString &path, QString *error)
         return false;
     }
     if (!format->unpack(reinterpret_cast<const uchar *>(image.constData()), int(image.size()))) {
-        *error = QStringLiteral("'%1' is not an image of format '%2'").arg(path, format->id);
+        *error = QStringLiteral("'%1' is not an image of format '%2'").arg(path, format->id());
         return false;
     }
     return true;
@@ -130,7 +130,7 @@ bool loadValuesFile(ConfFormat *format, const QString &path, QString *error)
     if (isImagePath(path))
         return loadImageFile(format, path, error);
     if (!format->loadValues(path)) {
-        *error = QStringLiteral("cannot load values of format '%1' from '%2'").arg(format->id, path);
+        *error = QStringLiteral("cannot load values of format '%1' from '%2'").arg(format->id(), path);
         return false;
     }
     return true;

@@ -220,7 +220,7 @@ int runUpload(const cli::Arguments &options)
     const std::unique_ptr<HidBackend> hid = cliHidBackend();
     Device device(options.link, hid.get());
     device.setImage(image);
-    device.startUpload(format->id);
+    device.startUpload(format->id());
     const int code = waitFor(device, true);
     if (code != Ok)
         return deviceFailure(code);

@@ -19,13 +19,13 @@ int runCheck(const cli::Arguments &parsed)
 
     const ConfFormat &format = *description.format;
     int variables = 0;
-    for (const auto &entry : format.vars) {
+    for (const auto &entry : format.vars()) {
         if (entry.second.kind != KindStruct)
             ++variables;
     }
     QStringList report;
     report << QStringLiteral("id: %1").arg(description.id) << QStringLiteral("variables: %1").arg(variables)
-           << QStringLiteral("data size: %1").arg(format.dataSize)
+           << QStringLiteral("data size: %1").arg(format.dataSize())
            << QStringLiteral("image size: %1").arg(format.imageSize());
     const cli::TreeCounts counts = cli::countRows(description.top.get());
     report << QStringLiteral("rows: %1").arg(counts.rows) << QStringLiteral("conditions: %1").arg(counts.conditions);
@@ -47,7 +47,7 @@ int runShow(const cli::Arguments &parsed)
     if (parsed.positional.size() == 2 && !cli::loadValuesFile(format, parsed.positional.at(1), &error))
         return cli::fail(error);
     QTextStream out(stdout);
-    for (const auto &entry : format->vars) {
+    for (const auto &entry : format->vars()) {
         if (entry.second.kind != KindStruct)
             out << entry.first << '\t' << format->varText(&entry.second) << '\n';
     }
@@ -65,7 +65,7 @@ int runPack(const cli::Arguments &parsed)
     ConfFormat *format = description.format.get();
     if (!format->loadValues(parsed.positional.at(1))) {
         return cli::fail(QStringLiteral("cannot load values of format '%1' from '%2'")
-                             .arg(format->id, parsed.positional.at(1)));
+                             .arg(format->id(), parsed.positional.at(1)));
     }
     if (!cli::writeFileSafely(parsed.output, format->pack(), &error))
         return cli::fail(error);
