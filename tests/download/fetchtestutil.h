@@ -1,6 +1,7 @@
 #pragma once
 // Shared pieces of the download tests: a working directory with confxml/, and
 // the diagnostic lines captured while a test runs.
+#include "tests/support/diagcapture.h"
 #include "format/diag.h"
 
 #include <QByteArray>
@@ -32,22 +33,6 @@ private:
     bool ok_ = false;
 };
 
-class DiagCapture
-{
-public:
-    DiagCapture()
-    {
-        previous_ = setDiagSink([this](DiagStream stream, const QByteArray &text) {
-            (stream == DiagStream::Out ? out : err) += text;
-        });
-    }
-    ~DiagCapture() { setDiagSink(previous_); }
-    QByteArray out;
-    QByteArray err;
-
-private:
-    DiagSink previous_;
-};
 
 inline bool writeFile(const QString &name, const QByteArray &data)
 {

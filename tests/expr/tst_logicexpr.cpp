@@ -1,3 +1,4 @@
+#include "tests/support/diagcapture.h"
 #include "expr/logicexpr.h"
 #include "format/confformat.h"
 #include "format/diag.h"
@@ -6,23 +7,6 @@
 #include <QtTest>
 #include <climits>
 #include <memory>
-
-// Captures the diagnostic lines printed while it lives.
-class DiagCapture
-{
-public:
-    DiagCapture()
-    {
-        previous = setDiagSink([this](DiagStream s, const QByteArray &text) {
-            (s == DiagStream::Out ? out : err) += text;
-        });
-    }
-    ~DiagCapture() { setDiagSink(previous); }
-    QByteArray out, err;
-
-private:
-    DiagSink previous;
-};
 
 class TestLogicExpr : public QObject
 {

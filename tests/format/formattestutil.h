@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the format tests: building a format from inline XML and
 // capturing the diagnostic lines.
+#include "tests/support/diagcapture.h"
 #include "format/confformat.h"
 #include "format/diag.h"
 
@@ -9,21 +10,6 @@
 
 #include <QtTest>
 #include <memory>
-
-struct DiagCapture {
-    QByteArray out;
-    QByteArray err;
-    DiagSink previous;
-    DiagCapture()
-    {
-        previous = setDiagSink([this](DiagStream s, const QByteArray &text) {
-            (s == DiagStream::Out ? out : err) += text;
-        });
-    }
-    ~DiagCapture() { setDiagSink(previous); }
-    DiagCapture(const DiagCapture &) = delete;
-    DiagCapture &operator=(const DiagCapture &) = delete;
-};
 
 // Builds a format from the text of a Format element; null when the reader refuses it.
 inline std::unique_ptr<ConfFormat> formatFromXml(const QString &formatXml, const QString &id = QStringLiteral("test"))

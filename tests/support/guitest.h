@@ -17,6 +17,7 @@
 
 #include <functional>
 
+#include "tests/support/diagcapture.h"
 #include "format/diag.h"
 
 // The per-user settings live under XDG_CONFIG_HOME on this platform; pointing it at a fresh
@@ -164,24 +165,6 @@ inline BoxSeen readBox(QWidget *modal)
 }
 
 // Collects the diagnostic lines while it lives.
-class DiagLines
-{
-public:
-    DiagLines()
-    {
-        previous = setDiagSink([this](DiagStream s, const QByteArray &text) {
-            (s == DiagStream::Out ? out : err) += text;
-        });
-    }
-    ~DiagLines() { setDiagSink(previous); }
-    DiagLines(const DiagLines &) = delete;
-    DiagLines &operator=(const DiagLines &) = delete;
-
-    QByteArray out;
-    QByteArray err;
-
-private:
-    DiagSink previous;
-};
+using DiagLines = DiagCapture;
 
 } // namespace gui

@@ -1,3 +1,4 @@
+#include "tests/support/diagcapture.h"
 #include "expr/logicexpr.h"
 #include "format/confformat.h"
 #include "format/diag.h"
@@ -17,22 +18,6 @@ static const char *const FormatXml =
     "<struct name='ch[2]'><byte name='mode'/><word name='rate'/></struct>"
     "<string name='s' size='4'/>"
     "</Format>";
-
-class DiagCapture
-{
-public:
-    DiagCapture()
-    {
-        previous = setDiagSink([this](DiagStream s, const QByteArray &text) {
-            (s == DiagStream::Out ? out : err) += text;
-        });
-    }
-    ~DiagCapture() { setDiagSink(previous); }
-    QByteArray out, err;
-
-private:
-    DiagSink previous;
-};
 
 // One line per row, two blanks per level: a group as its title, a variable as label and
 // "#id"; "+" when it starts expanded, e{...} and v{...} for its compiled conditions.
