@@ -18,15 +18,24 @@ int varIdOf(const QTreeWidgetItem *item)
     return item->type() - QMyTreeWidgetItem::VarTypeBase;
 }
 
-// The row and the rows below it, detached: they are added to the view in one step.
-QTreeWidgetItem *renderRows(const ConfRow *row)
+// The row and the rows below it, detached: they are added to the view in one step. Each
+// rendered row is listed under every variable its conditions mention.
+QTreeWidgetItem *renderRows(const ConfRow *row, QHash<QString, QList<QMyTreeWidgetItem *>> &byVariable)
 {
     auto *item = new QMyTreeWidgetItem(row);
+    QStringList mentioned;
+    for (const LogicExpr *condition : {row->enabledCondition(), row->visibleCondition()}) {
+        if (condition)
+            mentioned += condition->variables();
+    }
+    mentioned.removeDuplicates();
+    for (const QString &name : std::as_const(mentioned))
+        byVariable[name].append(item);
     if (row->childCount() > 0) {
         QList<QTreeWidgetItem *> children;
         children.reserve(row->childCount());
         for (int i = 0; i < row->childCount(); ++i)
-            children.append(renderRows(row->child(i)));
+            children.append(renderRows(row->child(i), byVariable));
         item->addChildren(children);
     }
     return item;
@@ -48,6 +57,7 @@ ConfTree::~ConfTree()
     // nothing may look at a model row or a format that is already gone.
     disconnect(this, &QTreeWidget::itemDoubleClicked, this, &ConfTree::itemClicked);
     disconnect(this, &QTreeWidget::currentItemChanged, this, &ConfTree::itemActivated);
+    rowsByVariable.clear();
     clear();
     rows.reset();
     delete format;
@@ -55,12 +65,13 @@ ConfTree::~ConfTree()
 
 void ConfTree::install(std::unique_ptr<ConfFormat> newFormat, const QString &id, std::unique_ptr<ConfRow> top)
 {
+    rowsByVariable.clear();
     clear();
     rows = std::move(top);
     delete format;
     format = newFormat.release();
     formatId = id;
-    QTreeWidgetItem *item = renderRows(rows.get());
+    QTreeWidgetItem *item = renderRows(rows.get(), rowsByVariable);
     updateValue(item);
     addTopLevelItem(item);
     updateExpr(QString(), item);
@@ -127,27 +138,36 @@ void ConfTree::updateExpr(QString var, QTreeWidgetItem *item)
 {
     if (!format)
         return;
+    if (!item && !var.isNull()) {
+        for (QMyTreeWidgetItem *row : rowsByVariable.value(var))
+            refreshConditions(row, var);
+        return;
+    }
     if (!item)
         item = topLevelItem(0);
     if (!item)
         return;
-    if (auto *row = dynamic_cast<QMyTreeWidgetItem *>(item)) {
-        // Only the row's own condition is asked; the view greys and hides the rows below a
-        // greyed or hidden group by itself.
-        const ConfRow *model = row->confRow();
-        if (model->enabledDependsOn(var)) {
-            const Qt::ItemFlags flags = row->flags();
-            row->setFlags(model->isEnabled(format) ? flags | Qt::ItemIsEnabled : flags & ~Qt::ItemIsEnabled);
-        }
-        if (model->visibleDependsOn(var)) {
-            const bool visible = model->isVisible(format);
-            if (row->treeWidget())
-                row->setHidden(!visible);
-        }
-    }
+    if (auto *row = dynamic_cast<QMyTreeWidgetItem *>(item))
+        refreshConditions(row, var);
     if (isGroupRow(item)) {
         for (int i = 0; i < item->childCount(); ++i)
             updateExpr(var, item->child(i));
+    }
+}
+
+void ConfTree::refreshConditions(QMyTreeWidgetItem *row, const QString &var)
+{
+    // Only the row's own condition is asked; the view greys and hides the rows below a
+    // greyed or hidden group by itself.
+    const ConfRow *model = row->confRow();
+    if (model->enabledDependsOn(var)) {
+        const Qt::ItemFlags flags = row->flags();
+        row->setFlags(model->isEnabled(format) ? flags | Qt::ItemIsEnabled : flags & ~Qt::ItemIsEnabled);
+    }
+    if (model->visibleDependsOn(var)) {
+        const bool visible = model->isVisible(format);
+        if (row->treeWidget())
+            row->setHidden(!visible);
     }
 }
 

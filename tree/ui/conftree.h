@@ -3,12 +3,15 @@
 // It owns the loaded format, so the commands find the current format and its id here.
 #include "tree/treeloader.h"
 
+#include <QHash>
+#include <QList>
 #include <QString>
 #include <QTreeWidget>
 #include <memory>
 
 class ConfFormat;
 class ConfRow;
+class QMyTreeWidgetItem;
 
 class ConfTree : public QTreeWidget, public TreeLoader
 {
@@ -51,6 +54,11 @@ public slots:
 
 private:
     void applyExpansion(QTreeWidgetItem *item);
+    // Evaluates again the row's conditions that mention var (every one for a null name).
+    void refreshConditions(QMyTreeWidgetItem *row, const QString &var);
 
     std::unique_ptr<ConfRow> rows; // the model the rendered rows point at
+    // The rendered rows whose conditions mention each variable, so that an edit asks those
+    // rows alone instead of walking a tree of thousands.
+    QHash<QString, QList<QMyTreeWidgetItem *>> rowsByVariable;
 };
