@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <functional>
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
@@ -145,18 +146,34 @@ std::unique_ptr<ConfFormat> loadDescription(const QString &id, QString *error)
     return std::move(description.format);
 }
 
+// A finished worker and the HID backend it ran over, which has to outlive it.
+struct FinishedWorker {
+    std::unique_ptr<HidBackend> hid;
+    std::unique_ptr<Device> device;
+};
+
+// One operation on a fresh worker over the command's link, started by `start`, waited for
+// with Ctrl+C passed on: Ok, or the exit status after the failure's line.
+int runWorker(const cli::Arguments &options, bool showProgress, const std::function<void(Device &)> &start,
+              FinishedWorker *worker)
+{
+    worker->hid = cliHidBackend();
+    worker->device = std::make_unique<Device>(options.link, worker->hid.get());
+    start(*worker->device);
+    const int code = waitFor(*worker->device, showProgress);
+    return code == Ok ? Ok : deviceFailure(code);
+}
+
 int runIdentify(const cli::Arguments &options)
 {
     if (!options.positional.isEmpty())
         return cli::usage("identify");
-    const std::unique_ptr<HidBackend> hid = cliHidBackend();
-    Device device(options.link, hid.get());
-    device.startIdentify();
-    const int code = waitFor(device, false);
+    FinishedWorker worker;
+    const int code = runWorker(options, false, [](Device &d) { d.startIdentify(); }, &worker);
     if (code != Ok)
-        return deviceFailure(code);
-    QTextStream(stdout) << "Hardware ID: " << device.hardwareId() << "\nSoftware ID: "
-                        << device.softwareId() << Qt::endl;
+        return code;
+    QTextStream(stdout) << "Hardware ID: " << worker.device->hardwareId() << "\nSoftware ID: "
+                        << worker.device->softwareId() << Qt::endl;
     return Ok;
 }
 
@@ -165,12 +182,11 @@ int runDownload(const cli::Arguments &options)
     QString error;
     if (options.output.isEmpty() || !options.positional.isEmpty())
         return cli::usage("download", QStringLiteral("download needs -o OUT.xml or -o OUT.bin"));
-    const std::unique_ptr<HidBackend> hid = cliHidBackend();
-    Device device(options.link, hid.get());
-    device.startDownload();
-    const int code = waitFor(device, true);
+    FinishedWorker worker;
+    const int code = runWorker(options, true, [](Device &d) { d.startDownload(); }, &worker);
     if (code != Ok)
-        return deviceFailure(code);
+        return code;
+    const Device &device = *worker.device;
 
     const std::unique_ptr<ConfFormat> format = loadDescription(device.softwareId(), &error);
     if (!format)
@@ -217,13 +233,16 @@ int runUpload(const cli::Arguments &options)
         return Incompatible;
     }
 
-    const std::unique_ptr<HidBackend> hid = cliHidBackend();
-    Device device(options.link, hid.get());
-    device.setImage(image);
-    device.startUpload(format->id());
-    const int code = waitFor(device, true);
+    FinishedWorker worker;
+    const int code = runWorker(
+        options, true,
+        [&](Device &d) {
+            d.setImage(image);
+            d.startUpload(format->id());
+        },
+        &worker);
     if (code != Ok)
-        return deviceFailure(code);
+        return code;
     QTextStream(stdout) << QCoreApplication::translate("MainWindow", "Transfer ok.") << Qt::endl;
     return Ok;
 }
@@ -232,12 +251,11 @@ int runFirmware(const cli::Arguments &options)
 {
     if (options.positional.size() != 1)
         return cli::usage("firmware", QStringLiteral("firmware needs one .fw file"));
-    const std::unique_ptr<HidBackend> hid = cliHidBackend();
-    Device device(options.link, hid.get());
-    device.startFirmwareUpdate(options.positional.first());
-    const int code = waitFor(device, true);
+    FinishedWorker worker;
+    const QString fileName = options.positional.first();
+    const int code = runWorker(options, true, [&](Device &d) { d.startFirmwareUpdate(fileName); }, &worker);
     if (code != Ok)
-        return deviceFailure(code);
+        return code;
     QTextStream(stdout) << QCoreApplication::translate("MainWindow", "Transfer ok.") << Qt::endl;
     return Ok;
 }
