@@ -86,8 +86,11 @@ void TestConcurrent::twoSerialDownloads_atOnce_eachGetsItsOwnImage()
     QSignalSpy firstDone(&first, &Device::resultReady);
     QSignalSpy secondDone(&second, &Device::resultReady);
     bool overlapped = false;
-    connect(&first, &Device::progressChanged, this, [&] { overlapped = overlapped || transferring(second); });
-    connect(&second, &Device::progressChanged, this, [&] { overlapped = overlapped || transferring(first); });
+    // Progress reaches these slots queued; a receiver that ends with this function takes the
+    // events still queued with it, so none runs after the locals it reads are gone.
+    QObject receiver;
+    connect(&first, &Device::progressChanged, &receiver, [&] { overlapped = overlapped || transferring(second); });
+    connect(&second, &Device::progressChanged, &receiver, [&] { overlapped = overlapped || transferring(first); });
 
     first.startDownload();
     second.startDownload();
