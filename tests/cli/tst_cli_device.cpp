@@ -1,5 +1,6 @@
 // The device commands of vant-conf-cli end to end: the real tool against the device simulator
 // over a pseudo-terminal, in a working directory with its own confxml/.
+#include "tests/support/clirun.h"
 #include "tests/support/devicefiles.h"
 #include "format/confformat.h"
 #include "tests/support/simprocess.h"
@@ -18,11 +19,7 @@ using testfiles::makeFirmware;
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = CliRun;
 
 QByteArray readFile(const QString &path)
 {
@@ -91,16 +88,7 @@ void TestCliDevice::init()
 
 Run TestCliDevice::cli(const QStringList &args)
 {
-    QProcess p;
-    p.setWorkingDirectory(work.path());
-    p.start(QString::fromLocal8Bit(qgetenv("VANT_CLI")), args);
-    Run run;
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = p.exitCode();
-    run.out = p.readAllStandardOutput();
-    run.err = p.readAllStandardError();
-    return run;
+    return runCli(args, work.path());
 }
 
 QString TestCliDevice::startSim(SimProcess &sim, const QStringList &extra)

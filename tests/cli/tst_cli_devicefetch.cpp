@@ -1,6 +1,7 @@
 // The device commands of vant-conf-cli when the description of the device's format is not in
 // confxml/: the real tool against the device simulator over a pseudo-terminal, fetching the
 // description from a description server on loopback.
+#include "tests/support/clirun.h"
 #include "httptestserver.h"
 #include "tests/support/simprocess.h"
 
@@ -27,11 +28,7 @@ QByteArray image()
     return QByteArray::fromHex("0300125634FE72");
 }
 
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = CliRun;
 
 QByteArray readFile(const QString &path)
 {
@@ -97,17 +94,7 @@ void TestCliDeviceFetch::cleanup()
 // The server lives in this process, so the event loop keeps running while the tool works.
 Run TestCliDeviceFetch::cli(const QStringList &args)
 {
-    QProcess p;
-    p.setWorkingDirectory(work->path());
-    QSignalSpy finished(&p, &QProcess::finished);
-    p.start(QString::fromLocal8Bit(qgetenv("VANT_CLI")), args);
-    Run run;
-    if (!finished.wait(HangGuardMs) || p.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = p.exitCode();
-    run.out = p.readAllStandardOutput();
-    run.err = p.readAllStandardError();
-    return run;
+    return runCli(args, work->path());
 }
 
 void TestCliDeviceFetch::download_missingDescription_fetchedThenImageWritten()

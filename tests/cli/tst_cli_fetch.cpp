@@ -1,5 +1,6 @@
 // End to end: the real vant-conf-cli fetching from a loopback HTTP server.
 #include "httptestserver.h"
+#include "tests/support/clirun.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,33 +20,13 @@ constexpr int HangGuardMs = 60000;
 const QByteArray Description("<Description id=\"VANT-A\">\n  <Format/>\n  <Tree/>\n</Description>\n");
 const QByteArray OldContent("stale local copy");
 
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = CliRun;
 
-// The server lives in this process, so the event loop must keep running while
-// the command line tool waits for it.
 Run runCli(const QStringList &args, const QString &workDir, const QString &configHome)
 {
-    Run r;
-    const QString program = QString::fromLocal8Bit(qgetenv("VANT_CLI"));
-    if (program.isEmpty())
-        qFatal("VANT_CLI is not set; run this test through ctest");
-    QProcess p;
-    p.setWorkingDirectory(workDir);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-    p.setProcessEnvironment(env);
-    QSignalSpy finished(&p, &QProcess::finished);
-    p.start(program, args);
-    if (!finished.wait(HangGuardMs) || p.exitStatus() != QProcess::NormalExit)
-        qFatal("vant-conf-cli did not finish");
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return ::runCli(args, workDir, env);
 }
 
 QByteArray readFile(const QString &path)

@@ -1,4 +1,6 @@
 // End to end: the real vant-conf-cli on real files.
+#include "tests/support/clirun.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -16,27 +18,17 @@
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = CliRun;
 
 // fileSizeLimit: when not 0, the largest file the tool may write; a longer write is cut
 // short with an error, as on a full disk. asNobody: run with the rights of "nobody" when
 // the test runs as root, who could otherwise write into any folder.
-Run runCli(const QStringList &args, const QString &workDir = QString(), rlim_t fileSizeLimit = 0,
+Run runTool(const QStringList &args, const QString &workDir = QString(), rlim_t fileSizeLimit = 0,
            bool asNobody = false)
 {
-    Run r;
-    const QString program = QString::fromLocal8Bit(qgetenv("VANT_CLI"));
-    if (program.isEmpty())
-        qFatal("VANT_CLI is not set; run this test through ctest");
-    QProcess p;
-    if (!workDir.isEmpty())
-        p.setWorkingDirectory(workDir);
+    std::function<void()> setup;
     if (fileSizeLimit || asNobody) {
-        p.setChildProcessModifier([fileSizeLimit, asNobody] {
+        setup = [fileSizeLimit, asNobody] {
             if (fileSizeLimit) {
                 std::signal(SIGXFSZ, SIG_IGN);
                 rlimit limit{};
@@ -47,15 +39,9 @@ Run runCli(const QStringList &args, const QString &workDir = QString(), rlim_t f
             // Without the switch the tool would run with root's rights: better to fail.
             if (asNobody && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
                 _exit(125);
-        });
+        };
     }
-    p.start(program, args);
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-        qFatal("vant-conf-cli did not finish");
-    r.exitCode = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return ::runCli(args, workDir, QProcessEnvironment::systemEnvironment(), setup);
 }
 
 QByteArray readFile(const QString &path)
@@ -145,7 +131,7 @@ private slots:
 
 void TestCliFormat::check_allKinds()
 {
-    const Run r = runCli({"check", AllKinds});
+    const Run r = runTool({"check", AllKinds});
     QCOMPARE(r.err, QByteArray());
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, QByteArray("id: ALLKINDS-1\nvariables: 20\ndata size: 72\nimage size: 76\n"
@@ -192,7 +178,7 @@ void TestCliFormat::check_refused()
     QTemporaryDir dir;
     const QString path = dir.filePath("d.xml");
     QVERIFY(writeFile(path, content));
-    const Run r = runCli({"check", path});
+    const Run r = runTool({"check", path});
     QCOMPARE(r.exitCode, 1);
     // Standard output holds only answers; the system's lines go to standard error.
     QCOMPARE(r.out, QByteArray());
@@ -208,7 +194,7 @@ void TestCliFormat::check_brokenFile_usesBackup()
     const QString path = dir.filePath("d.xml");
     QVERIFY(writeFile(path, "<D id='new'><Format><byte name='a'/>"));
     QVERIFY(writeFile(path + ".bak", "<D><Format><word name='a'/><struct name='s'/></Format><Tree/></D>"));
-    const Run r = runCli({"check", path});
+    const Run r = runTool({"check", path});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, QByteArray("id: noname\nvariables: 1\ndata size: 2\nimage size: 6\nrows: 1\nconditions: 0\n"));
     QVERIFY2(r.err.startsWith("Parse error for file '" + path.toLocal8Bit() + "': "), r.err.constData());
@@ -231,7 +217,7 @@ void TestCliFormat::usage()
 {
     QFETCH(QStringList, args);
     QTemporaryDir dir;
-    const Run r = runCli(args, dir.path());
+    const Run r = runTool(args, dir.path());
     QCOMPARE(r.exitCode, 64);
     QVERIFY2(r.err.contains("usage: vant-conf-cli " + args.first().toLatin1()), r.err.constData());
     QCOMPARE(r.out, QByteArray());
@@ -240,7 +226,7 @@ void TestCliFormat::usage()
 
 void TestCliFormat::show_freshValues()
 {
-    const Run r = runCli({"show", AllKinds});
+    const Run r = runTool({"show", AllKinds});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, QByteArray("address\t0.0.0.0\ncrcSeed\t0 \nenabled\toff\ngain\t0.00 V\nlevel\t0 dB\n"
                                "logo\t0 bytes\nmode\tManual\nport[0].baud\t0 \nport[0].line.bits\t0 \n"
@@ -255,25 +241,25 @@ void TestCliFormat::packShowUnpack_roundTrip()
     const QString values = dir.filePath("values.xml");
     QVERIFY(writeFile(values, Values));
 
-    Run r = runCli({"show", AllKinds, values});
+    Run r = runTool({"show", AllKinds, values});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, showLines("200"));
 
     const QString image = dir.filePath("image.bin");
-    r = runCli({"pack", AllKinds, values, "-o", image});
+    r = runTool({"pack", AllKinds, values, "-o", image});
     QCOMPARE(r.err, QByteArray());
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(readFile(image).toHex(' '), Image.toHex(' '));
 
     // The suffix decides, in any letter case.
     QVERIFY(QFile::copy(image, dir.filePath("IMAGE.BIN")));
-    r = runCli({"show", AllKinds, dir.filePath("IMAGE.BIN")});
+    r = runTool({"show", AllKinds, dir.filePath("IMAGE.BIN")});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, showLines("-56"));
     QCOMPARE(r.err, QByteArray("Config ok\n"));
 
     const QString back = dir.filePath("back.xml");
-    r = runCli({"unpack", AllKinds, image, "-o", back});
+    r = runTool({"unpack", AllKinds, image, "-o", back});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, QByteArray());
     QCOMPARE(r.err, QByteArray("Config ok\n"));
@@ -282,12 +268,12 @@ void TestCliFormat::packShowUnpack_roundTrip()
 
     // Unpacking over an existing value file keeps the previous one as ".bak".
     QVERIFY(writeFile(back, "previous"));
-    r = runCli({"unpack", AllKinds, image, "-o", back});
+    r = runTool({"unpack", AllKinds, image, "-o", back});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(readFile(back + ".bak"), QByteArray("previous"));
 
     // Packing the unpacked values gives the same image.
-    r = runCli({"pack", AllKinds, back, "-o", image});
+    r = runTool({"pack", AllKinds, back, "-o", image});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(readFile(image).toHex(' '), Image.toHex(' '));
 }
@@ -311,7 +297,7 @@ void TestCliFormat::show_badImage_fails()
     QTemporaryDir dir;
     const QString path = dir.filePath("bad.bin");
     QVERIFY(writeFile(path, image));
-    const Run r = runCli({"show", AllKinds, path});
+    const Run r = runTool({"show", AllKinds, path});
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.out, QByteArray());
     QFETCH(QByteArray, diagnostics);
@@ -351,7 +337,7 @@ void TestCliFormat::pack_failure_keepsExistingOutput()
     QVERIFY(writeFile(dir.filePath("v.xml"), values));
     QVERIFY(writeFile(dir.filePath("out.bin"), "old image"));
     QVERIFY(QDir(dir.path()).mkdir("outdir"));
-    const Run r = runCli({"pack", AllKinds, dir.filePath("v.xml"), "-o", dir.filePath(output)}, QString(),
+    const Run r = runTool({"pack", AllKinds, dir.filePath("v.xml"), "-o", dir.filePath(output)}, QString(),
                          rlim_t(fileSizeLimit));
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.contains(errTail.replace("DIR", dir.path().toLocal8Bit())), r.err.constData());
@@ -367,14 +353,14 @@ void TestCliFormat::unpack_badImage_keepsExistingValues()
     bad[2] = char(bad[2] ^ 0x80);
     QVERIFY(writeFile(dir.filePath("bad.bin"), bad));
     QVERIFY(writeFile(dir.filePath("v.xml"), Values));
-    const Run r = runCli({"unpack", AllKinds, dir.filePath("bad.bin"), "-o", dir.filePath("v.xml")});
+    const Run r = runTool({"unpack", AllKinds, dir.filePath("bad.bin"), "-o", dir.filePath("v.xml")});
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.out, QByteArray());
     QVERIFY2(r.err.startsWith("Bad CRC\n"), r.err.constData());
     QCOMPARE(readFile(dir.filePath("v.xml")), Values);
     QVERIFY(!QFile::exists(dir.filePath("v.xml.bak")));
 
-    const Run missing = runCli({"unpack", AllKinds, dir.filePath("none.bin"), "-o", dir.filePath("v.xml")});
+    const Run missing = runTool({"unpack", AllKinds, dir.filePath("none.bin"), "-o", dir.filePath("v.xml")});
     QCOMPARE(missing.exitCode, 1);
     QVERIFY2(missing.err.startsWith("vant-conf-cli: cannot read the image '" + dir.filePath("none.bin").toLocal8Bit()),
              missing.err.constData());
@@ -412,7 +398,7 @@ void TestCliFormat::output_closedFolderWritableFile_writtenInPlace()
                                               | QFileDevice::WriteOther));
     QVERIFY(QFile::setPermissions(dir.filePath("shared"), open & ~QFileDevice::WriteOwner));
 
-    const Run r = runCli({command, AllKinds, input, "-o", output}, QString(), 0, true);
+    const Run r = runTool({command, AllKinds, input, "-o", output}, QString(), 0, true);
     QCOMPARE(r.err, err.replace("FILE", output.toLocal8Bit()));
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(readFile(output), written);
@@ -457,7 +443,7 @@ void TestCliFormat::output_notARegularFile_writtenIntoNeverReplaced()
         QCOMPARE(::mknod(native.constData(), S_IFCHR | 0666, makedev(1, 3)), 0);
     }
 
-    const Run r = runCli({command, AllKinds, input, "-o", output});
+    const Run r = runTool({command, AllKinds, input, "-o", output});
     if (reader.joinable()) {
         // Frees the reader if the tool never opened the FIFO.
         const int fd = ::open(native.constData(), O_WRONLY | O_NONBLOCK);

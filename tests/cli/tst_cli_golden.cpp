@@ -8,10 +8,11 @@
 //   expect/  optional: files the commands must have left in the working directory, byte for byte
 // Every other file is an input. The commands run in a fresh copy of the folder, so they name
 // their inputs by relative paths; "$SRC" stands for the source tree, in commands and expectations.
+#include "tests/support/clirun.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -31,25 +32,6 @@ QByteArray substituted(QByteArray text)
     return text.replace("$SRC", VANT_SOURCE_DIR);
 }
 
-struct Run {
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run run(const QStringList &args, const QString &workDir)
-{
-    QProcess p;
-    p.setWorkingDirectory(workDir);
-    p.start(QString::fromLocal8Bit(qgetenv("VANT_CLI")), args);
-    Run r;
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-        return r;
-    r.status = p.exitCode();
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
-}
 
 QStringList splitArguments(const QString &line)
 {
@@ -124,8 +106,8 @@ void TestCliGolden::cases()
     QVERIFY(copyInputs(folder, work.path()));
 
     for (const QStringList &args : commands(folder + QStringLiteral("/setup"))) {
-        const Run r = run(args, work.path());
-        QVERIFY2(r.status == 0, qPrintable(args.join(' ') + QStringLiteral(": ") + QString::fromUtf8(r.err)));
+        const CliRun r = runCli(args, work.path());
+        QVERIFY2(r.exitCode == 0, qPrintable(args.join(' ') + QStringLiteral(": ") + QString::fromUtf8(r.err)));
     }
 
     const QList<QStringList> runs = commands(folder + QStringLiteral("/cmd"));
@@ -134,11 +116,11 @@ void TestCliGolden::cases()
     const QByteArray err = substituted(readFile(folder + QStringLiteral("/err")));
     const int status = readFile(folder + QStringLiteral("/status"), "0").trimmed().toInt();
     for (const QStringList &args : runs) {
-        const Run r = run(args, work.path());
+        const CliRun r = runCli(args, work.path());
         const QByteArray which = args.join(' ').toUtf8();
         QVERIFY2(r.out == out, which + "\nstandard output:\n" + r.out);
         QVERIFY2(r.err == err, which + "\nstandard error:\n" + r.err);
-        QVERIFY2(r.status == status, which + "\nexit status " + QByteArray::number(r.status));
+        QVERIFY2(r.exitCode == status, which + "\nexit status " + QByteArray::number(r.exitCode));
     }
 
     QDirIterator expected(folder + QStringLiteral("/expect"), QDir::Files);

@@ -1,5 +1,6 @@
 // vant-conf-cli over the simulated HID device that VANT_HID_SIM selects: the identifiers, an
 // upload and a download of the sample values, a firmware update, and no device without it.
+#include "tests/support/clirun.h"
 #include "tests/support/devicefiles.h"
 
 #include <QDir>
@@ -10,11 +11,7 @@
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = CliRun;
 
 QByteArray readFile(const QString &path)
 {
@@ -55,23 +52,13 @@ void TestHidCli::initTestCase()
 
 Run TestHidCli::cli(const QStringList &args, bool simulated)
 {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("VANT_PORT_REGISTRY"), registry.path()); // no serial simulator in the choice
     if (simulated)
         env.insert(QStringLiteral("VANT_HID_SIM"), imagePath);
     else
         env.remove(QStringLiteral("VANT_HID_SIM"));
-    p.setProcessEnvironment(env);
-    p.setWorkingDirectory(work.path());
-    p.start(QString::fromLocal8Bit(qgetenv("VANT_CLI")), args);
-    Run run;
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit)
-        return run;
-    run.exitCode = p.exitCode();
-    run.out = p.readAllStandardOutput();
-    run.err = p.readAllStandardError();
-    return run;
+    return runCli(args, work.path(), env);
 }
 
 void TestHidCli::identify_withAndWithoutSimulator_data()
