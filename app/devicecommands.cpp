@@ -61,14 +61,12 @@ private:
 
 Device *MainWindow::devCreate()
 {
-    // The simulated HID device when one was chosen for this window, else the real one.
-    HidBackend *hid = HidBackendChoice::of(this);
     const int driver = settings->value(KeyDriver, LinkDriverAuto).toInt();
     if (driver == LinkDriverAuto)
-        return new Device(QStringLiteral("AUTO"), hid, this);
+        return new Device(QStringLiteral("AUTO"), hidBackend, this);
     if (driver == LinkDriverSerial)
-        return new Device(settings->value(KeyPort, QString::fromLatin1(DefaultPort)).toString(), hid, this);
-    return new Device(QStringLiteral("HID"), hid, this);
+        return new Device(settings->value(KeyPort, QString::fromLatin1(DefaultPort)).toString(), hidBackend, this);
+    return new Device(QStringLiteral("HID"), hidBackend, this);
 }
 
 int MainWindow::devWait(Device *worker)

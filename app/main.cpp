@@ -26,8 +26,7 @@ int main(int argc, char *argv[])
     Startup::installTranslation(appTranslator, QStringLiteral("vant-conf_"));
 
     MainWindow *window = new MainWindow;
-    if (simulatedHid)
-        new HidBackendChoice(simulatedHid.get(), window);
+    window->setHidBackend(simulatedHid.get());
     window->show();
     Startup::armQuitTimerForTests();
     app.exec(); // its value is not the program's: start and stop always end with 0

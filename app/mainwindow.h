@@ -8,6 +8,7 @@
 
 class ConfTree;
 class Device;
+class HidBackend;
 class QSettings;
 class QSplitter;
 class QTextBrowser;
@@ -23,6 +24,9 @@ public:
     QTextBrowser *descriptionPane() const { return descView; }
     QSplitter *splitterWidget() const { return splitter; }
     QSettings *settingsStore() const { return settings; }
+    // The HID device calls the device commands' workers use, not owned; null (the default)
+    // for the real device.
+    void setHidBackend(HidBackend *backend) { hidBackend = backend; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -51,5 +55,6 @@ private:
     QSplitter *splitter;
     ConfTree *tree;
     QTextBrowser *descView;
+    HidBackend *hidBackend = nullptr;
     bool transferRunning = false; // a device command is between creating and deleting its worker
 };

@@ -4,7 +4,6 @@
 // is chosen for the whole process, so two workers may use two different ones at once.
 #include <QByteArray>
 #include <QList>
-#include <QObject>
 
 // One present HID interface, as the system lists it.
 struct UsbHidInterface {
@@ -40,28 +39,4 @@ public:
     bool manufacturer(void *handle, char16_t *units, int capacity) override;
     int setFeature(void *handle, const uchar *report, int size) override;
     int getFeature(void *handle, uchar *report, int size) override;
-};
-
-// Hands a backend to the workers an object creates (the main window's device commands): a
-// child of that object, looked up by type when a worker is made, so the choice stays with
-// that object. Does not own the backend.
-class HidBackendChoice : public QObject
-{
-    Q_OBJECT
-public:
-    HidBackendChoice(HidBackend *backend, QObject *owner)
-        : QObject(owner), m_backend(backend)
-    {
-    }
-    HidBackend *backend() const { return m_backend; }
-
-    // The backend chosen for `owner`; null (the real device) when none was.
-    static HidBackend *of(const QObject *owner)
-    {
-        const auto *choice = owner->findChild<HidBackendChoice *>(QString(), Qt::FindDirectChildrenOnly);
-        return choice ? choice->backend() : nullptr;
-    }
-
-private:
-    HidBackend *const m_backend;
 };

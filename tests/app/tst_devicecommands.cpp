@@ -363,7 +363,7 @@ void TestDeviceCommands::identify_showsBothIdentifiers()
 
     MainWindow window;
     // Its HID commands talk to the simulated device; the real one, if any, is never asked.
-    const HidBackendChoice hidChoice(hid.get(), &window);
+    window.setHidBackend(hid.get());
     Responder responder(&window);
     trigger(window, ActId);
 
@@ -414,7 +414,7 @@ void TestDeviceCommands::download_installsDescriptionAndValues()
         return;
 
     MainWindow window;
-    const HidBackendChoice hidChoice(hid.get(), &window);
+    window.setHidBackend(hid.get());
     ConfTree *tree = window.confTree();
     Responder responder(&window);
     QString rowTextAtBox;
@@ -477,7 +477,7 @@ void TestDeviceCommands::download_imageDoesNotFit_formatErrorAndRefresh()
         return;
 
     MainWindow window;
-    const HidBackendChoice hidChoice(hid.get(), &window);
+    window.setHidBackend(hid.get());
     ConfTree *tree = window.confTree();
     Responder responder(&window);
     responder.onBox = [&](QMessageBox *) {
@@ -531,7 +531,7 @@ void TestDeviceCommands::download_descriptionUnobtainable_treeUntouched()
         return;
 
     MainWindow window;
-    const HidBackendChoice hidChoice(hid.get(), &window);
+    window.setHidBackend(hid.get());
     ConfTree *tree = window.confTree();
     QVERIFY(tree->loadFormat(QString::fromLatin1(DemoId)));
     const ConfFormat *before = tree->format;
@@ -573,7 +573,7 @@ void TestDeviceCommands::upload_withoutDescription_warnsAndContactsNothing()
         return;
 
     MainWindow window;
-    const HidBackendChoice hidChoice(hid.get(), &window);
+    window.setHidBackend(hid.get());
     Responder responder(&window);
     trigger(window, ActUpload);
 
@@ -622,7 +622,7 @@ void TestDeviceCommands::upload_imageSizeAgainstCapacity()
         return;
 
     MainWindow window;
-    const HidBackendChoice hidChoice(hid.get(), &window);
+    window.setHidBackend(hid.get());
     ConfTree *tree = window.confTree();
     QVERIFY(tree->loadFormat(QStringLiteral("VANT-BIG-1")));
     QCOMPARE(tree->format->imageSize(), dataSize + 4);
@@ -704,7 +704,7 @@ void TestDeviceCommands::resultCodes_eachHasItsBox()
     QVERIFY(writeFile(firmwareFile, firmware));
 
     MainWindow window;
-    const HidBackendChoice hidChoice(hid.get(), &window);
+    window.setHidBackend(hid.get());
     if (command == ActUpload)
         QVERIFY(window.confTree()->loadFormat(QString::fromLatin1(DemoId)));
     Responder responder(&window);
@@ -751,7 +751,7 @@ void TestDeviceCommands::cancel_fromProgressDialog_waitsForWorker()
         hid->onCall = [](int) { QThread::msleep(3); };
 
     MainWindow window;
-    const HidBackendChoice hidChoice(hid.get(), &window);
+    window.setHidBackend(hid.get());
     Responder responder(&window);
     bool clicked = false;
     QString cancelText;
@@ -797,7 +797,7 @@ void TestDeviceCommands::transferRunning_noSecondCommandNorLinkSettings()
     QVERIFY(writeFile(firmwareFile, makeFirmware("VANT-HW-1", QByteArray(64, 'x'))));
 
     MainWindow window;
-    const HidBackendChoice hidChoice(hid.get(), &window);
+    window.setHidBackend(hid.get());
     QVERIFY(window.confTree()->loadFormat(QString::fromLatin1(DemoId)));
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -862,7 +862,7 @@ void TestDeviceCommands::driverChange_appliesToNextCommand()
                           + QLatin1String(LocalPortDescription);
 
     MainWindow window;
-    const HidBackendChoice hidChoice(hid.get(), &window);
+    window.setHidBackend(hid.get());
     // Choose in the link settings dialog, then read the identifiers.
     const auto chooseAndIdentify = [&](int driver, const QString &portEntry) -> QString {
         QString preselected;
@@ -912,7 +912,7 @@ void TestDeviceCommands::driverOutOfRange_actsAsHid()
     for (const int driver : {3, 7, -1}) {
         store().setValue("Link/Driver", driver);
         MainWindow window;
-        const HidBackendChoice hidChoice(hid.get(), &window);
+        window.setHidBackend(hid.get());
         Responder responder(&window);
         trigger(window, ActId);
         QCOMPARE(responder.boxTexts(), QStringLiteral("Information/Hardware ID: HW-HID\nSoftware ID: VANT-DEMO-1"));
@@ -941,7 +941,7 @@ void TestDeviceCommands::roundTrip_downloadEditUpload_readBackEqual()
     QByteArray edited;
     {
         MainWindow window;
-        const HidBackendChoice hidChoice(hid.get(), &window);
+        window.setHidBackend(hid.get());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         ConfTree *tree = window.confTree();
@@ -978,7 +978,7 @@ void TestDeviceCommands::roundTrip_downloadEditUpload_readBackEqual()
 
     // A fresh window reads the device back.
     MainWindow window;
-    const HidBackendChoice hidChoice(hid.get(), &window);
+    window.setHidBackend(hid.get());
     Responder responder(&window);
     trigger(window, ActDownload);
     QCOMPARE(responder.boxTexts(), QStringLiteral("Information/Transfer ok."));
@@ -1014,7 +1014,7 @@ void TestDeviceCommands::firmware()
         return;
 
     MainWindow window;
-    const HidBackendChoice hidChoice(hid.get(), &window);
+    window.setHidBackend(hid.get());
     Responder responder(&window);
     responder.fileAnswer = chooseFile ? firmwareFile : QString();
     trigger(window, ActFirmware);
