@@ -193,6 +193,8 @@ int hidDownload(HidLink &link, Device &device)
         image.append(reinterpret_cast<const char *>(block), HidBlockSize);
         device.setImage(image);
         device.setProgress(int(image.size() * 100 / ImageCapacity));
+        if (device.isCancelRequested())
+            return Canceled;
     }
     return Ok;
 }

@@ -2,6 +2,7 @@
 
 #include "format/diag.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSerialPort>
 
@@ -17,6 +18,9 @@ namespace {
 // A stalled write (the far end stopped reading) gives up after this long without progress,
 // so a dead line cannot hold the worker, and with it the window, for ever.
 constexpr int WriteStallMs = 5000;
+// The longest a wait goes without looking at the cancel request.
+constexpr int CancelSliceMs = 20;
+constexpr int CancelGraceMs = 60;
 
 QString systemLocation(const QString &text)
 {
@@ -137,10 +141,16 @@ int SerialLink::read(uchar *buffer, int n, int ms)
     if (!m_port || m_failed || n <= 0)
         return 0;
     if (m_port->bytesAvailable() == 0) {
-        m_port->clearError();
-        if (!m_port->waitForReadyRead(ms < 0 ? 0 : ms)) {
-            checkFailure();
-            return 0;
+        QDeadlineTimer until(ms < 0 ? 0 : ms, Qt::PreciseTimer);
+        for (;;) {
+            m_port->clearError();
+            const int slice = int(qMin<qint64>(until.remainingTime(), CancelSliceMs));
+            if (m_port->waitForReadyRead(slice))
+                break;
+            if (m_port->error() != QSerialPort::TimeoutError || until.hasExpired() || cancelled()) {
+                checkFailure();
+                return 0;
+            }
         }
     }
     const qint64 got = m_port->read(reinterpret_cast<char *>(buffer), n);
@@ -161,11 +171,23 @@ int SerialLink::writeAll(const uchar *bytes, int n)
         m_failed = true;
         return queued > 0 ? int(queued) : 0;
     }
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
     while (m_port->bytesToWrite() > 0) {
-        if (!m_port->waitForBytesWritten(WriteStallMs)) {
-            checkFailure();
-            break;
+        const qint64 before = m_port->bytesToWrite();
+        if (!m_port->waitForBytesWritten(CancelSliceMs)) {
+            if (m_port->error() != QSerialPort::TimeoutError || hungUp()) {
+                checkFailure();
+                break;
+            }
+            m_port->clearError();
+            // Once a cancel is asked, a stalled line gets only a moment more: what is being
+            // written then is usually the CAN that tells the device.
+            if (sinceProgress.elapsed() >= (cancelled() ? CancelGraceMs : WriteStallMs))
+                break;
         }
+        if (m_port->bytesToWrite() < before)
+            sinceProgress.restart();
     }
     return n - int(m_port->bytesToWrite());
 }
@@ -183,11 +205,22 @@ void SerialLink::drainOutput()
     QDeadlineTimer stall(WriteStallMs);
     int queued = 0;
     while (::ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0) {
-        if (stall.hasExpired())
+        if (stall.hasExpired() || cancelled())
             return;
         ::usleep(2000);
     }
     while (::tcdrain(fd) != 0 && errno == EINTR) {
+    }
+}
+
+void SerialLink::pause(int ms) const
+{
+    QDeadlineTimer until(ms, Qt::PreciseTimer);
+    while (!cancelled()) {
+        const qint64 left = until.remainingTime();
+        if (left <= 0)
+            return;
+        ::usleep(useconds_t(qMin<qint64>(left, CancelSliceMs) * 1000));
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
 
 class QSerialPort;
@@ -56,6 +57,14 @@ public:
     // Milliseconds left until the deadline; 0 once it has passed.
     qint64 deadlineLeft() const { return m_deadline.remainingTime(); }
 
+    // Whether the operation using the link has been asked to stop. Every wait of the link and
+    // of the protocol looks at it at least every few milliseconds, so a cancel is honoured at
+    // once whatever the device does; none is asked without a check.
+    void setCancelCheck(std::function<bool()> check) { m_cancelCheck = std::move(check); }
+    bool cancelled() const { return m_cancelCheck && m_cancelCheck(); }
+    // Sleeps `ms` milliseconds, less when a cancel is asked.
+    void pause(int ms) const;
+
     // The frame after SOH of the block being sent or received, and the number of the next block.
     uchar *frame() { return m_frame; }
     uchar *frameData() { return m_frame + 2; }
@@ -68,6 +77,7 @@ private:
     void drainOutput();
 
     std::unique_ptr<QSerialPort> m_port;
+    std::function<bool()> m_cancelCheck;
     bool m_failed = false;
     QDeadlineTimer m_deadline;
     uchar m_frame[FrameSize] = {};

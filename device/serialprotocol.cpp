@@ -4,7 +4,6 @@
 #include "device/seriallink.h"
 
 #include <QByteArray>
-#include <QThread>
 
 #include <cstring>
 
@@ -25,11 +24,19 @@ bool readByte(SerialLink &link, uchar *byte, int ms = ByteTimeoutMs)
     return link.read(byte, 1, ms) == 1;
 }
 
-// A wait ends at its deadline, or at once when the port has failed: reads then return
-// nothing immediately, and waiting on would only spin.
+// A wait ends at its deadline, at once when the port has failed (reads then return nothing
+// immediately, and waiting on would only spin), and at once when a cancel is asked.
 bool timeLeft(const SerialLink &link)
 {
-    return link.deadlineLeft() > 0 && !link.failed();
+    return link.deadlineLeft() > 0 && !link.failed() && !link.cancelled();
+}
+
+// Ends a transfer the user cancelled: the device is told with CAN, so it stops sending or
+// waiting for blocks and keeps what it had.
+int cancelTransfer(SerialLink &link)
+{
+    sendByte(link, CAN);
+    return Canceled;
 }
 
 // Sends `length` bytes as blocks after the start handshake; 0, ProtocolError, or Canceled
@@ -42,13 +49,11 @@ int sendBlocks(SerialLink &link, Device &device, const uchar *data, qint64 lengt
         std::memcpy(link.frameData(), data + offset, size_t(piece));
         std::memset(link.frameData() + piece, 0xFF, size_t(BlockDataSize - piece));
         if (xmSendBlock(link) != Block::Done)
-            return ProtocolError;
+            return device.isCancelRequested() ? cancelTransfer(link) : ProtocolError;
         ++sent;
         device.setProgress(int(sent * 12800 / length));
-        if (device.isCancelRequested()) {
-            sendByte(link, CAN);
-            return Canceled;
-        }
+        if (device.isCancelRequested())
+            return cancelTransfer(link);
     }
     return Ok;
 }
@@ -58,10 +63,10 @@ int startSending(SerialLink &link, Device &device, uchar command)
 {
     for (;;) {
         sendByte(link, command);
-        if (device.isCancelRequested())
-            return Canceled;
         if (xmWaitStart(link, StartNakTimeoutMs))
             return Ok;
+        if (device.isCancelRequested())
+            return Canceled;
         if (link.failed())
             return ProtocolError;
     }
@@ -82,7 +87,7 @@ void serialDrain(SerialLink &link)
 {
     if (link.failed())
         return;
-    QThread::msleep(DrainSettleMs);
+    link.pause(DrainSettleMs);
     uchar discard[BlockDataSize];
     while (link.read(discard, BlockDataSize, 0) > 0) {
     }
@@ -167,7 +172,7 @@ int xmReceiveBlock(SerialLink &link, int ms)
 {
     uchar *frame = link.frame();
     for (int attempt = 0; attempt < ReceiveAttempts; ++attempt) {
-        if (link.failed())
+        if (link.failed() || link.cancelled())
             return Block::TimedOut;
         link.deadlineSet(ms);
         uchar first = 0;
@@ -175,6 +180,8 @@ int xmReceiveBlock(SerialLink &link, int ms)
         while (!arrived && timeLeft(link))
             arrived = readByte(link, &first);
         if (!arrived) {
+            if (link.cancelled())
+                return Block::TimedOut;
             sendByte(link, NAK);
             continue;
         }
@@ -192,6 +199,8 @@ int xmReceiveBlock(SerialLink &link, int ms)
                 ++got;
         }
         if (got < FrameSize) {
+            if (link.cancelled())
+                return Block::TimedOut;
             sendByte(link, NAK);
             continue;
         }
@@ -222,10 +231,10 @@ int serialDownload(SerialLink &link, Device &device)
         sendByte(link, SerialCommand::Download);
         sendByte(link, NAK);
         outcome = xmReceiveBlock(link, FirstBlockTimeoutMs);
+        if (device.isCancelRequested())
+            return cancelTransfer(link);
         if (outcome != Block::TimedOut)
             break;
-        if (device.isCancelRequested())
-            return Canceled;
         if (link.failed())
             return ProtocolError;
     }
@@ -238,6 +247,8 @@ int serialDownload(SerialLink &link, Device &device)
         device.setImage(image);
         sendByte(link, ACK);
         outcome = xmReceiveBlock(link, NextBlockTimeoutMs);
+        if (device.isCancelRequested())
+            return cancelTransfer(link);
         if (outcome != Block::Done)
             break;
         if (image.size() >= ImageCapacity)
@@ -295,6 +306,7 @@ int serialFirmware(SerialLink &link, Device &device)
 
 int runSerialConnection(SerialLink &link, Device &device)
 {
+    link.setCancelCheck([&device] { return device.isCancelRequested(); });
     link.setup(LineBaud, 8, 0, 1, false);
     link.setBlockNumber(1);
     int result;

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -50,6 +51,8 @@ private slots:
     void usage_errors_data();
     void usage_errors();
     void interrupt_cancelsTransfer();
+    void timeout_cancelsAndExits4_data();
+    void timeout_cancelsAndExits4();
     void auto_findsRegisteredSimulator();
     void workerThreadRefused_unknownErrorNotSuccess();
 
@@ -251,6 +254,9 @@ void TestCliDevice::usage_errors_data()
     QTest::newRow("identify takes no file") << QStringList{QStringLiteral("identify"), QStringLiteral("x.xml")};
     QTest::newRow("upload without values") << QStringList{QStringLiteral("upload")};
     QTest::newRow("firmware with two files") << QStringList{QStringLiteral("firmware"), QStringLiteral("a.fw"), QStringLiteral("b.fw")};
+    for (const char *bad : {"0", "-1", "soon", "1e9"})
+        QTest::newRow(qPrintable(QStringLiteral("timeout %1").arg(QLatin1String(bad))))
+            << QStringList{QStringLiteral("identify"), QStringLiteral("--timeout"), QLatin1String(bad)};
 }
 
 void TestCliDevice::usage_errors()
@@ -273,12 +279,44 @@ void TestCliDevice::interrupt_cancelsTransfer()
     QVERIFY(p.waitForStarted());
     QVERIFY(!p.waitForFinished(1000));
     ::kill(pid_t(p.processId()), SIGINT);
-    // The upload looks at the request after each start command, every 2 s.
-    QVERIFY(p.waitForFinished(4000));
+    // Every wait looks at the request every few milliseconds.
+    QVERIFY(p.waitForFinished(1500));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 5);
     QVERIFY(p.readAllStandardError().endsWith("vant-conf-cli: Transfer canceled.\n"));
     QVERIFY(!QFile::exists(imagePath));
+}
+
+void TestCliDevice::timeout_cancelsAndExits4_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("fault");
+    // The device never asks for the first block, or identifies itself and then says nothing.
+    QTest::newRow("upload, no start NAK") << "upload" << "no-start-nak";
+    QTest::newRow("download, silent after identifying") << "download" << "delay-first-block:60000";
+}
+
+void TestCliDevice::timeout_cancelsAndExits4()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, fault);
+    const QByteArray stored(300, 's'); // a device with an empty image would end a download at once
+    QVERIFY(writeFile(imagePath, stored));
+    SimProcess sim;
+    const QString port = startSim(sim, {QStringLiteral("--no-pace"), QStringLiteral("--fault"), fault});
+    QVERIFY(!port.isEmpty());
+    QStringList args{command, QStringLiteral("--timeout"), QStringLiteral("0.5"), QStringLiteral("--link"), port};
+    args += command == QLatin1String("upload") ? QStringList{valuesPath}
+                                               : QStringList{QStringLiteral("-o"), work.filePath(QStringLiteral("x.bin"))};
+    QElapsedTimer timer;
+    timer.start();
+    const Run run = cli(args);
+    QVERIFY2(timer.elapsed() < 2500, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(run.exitCode, 4);
+    QVERIFY2(run.err.endsWith("vant-conf-cli: timed out after 0.5 s\n"), run.err.constData());
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(readFile(imagePath), stored);
+    QVERIFY(!QFile::exists(work.filePath(QStringLiteral("x.bin"))));
 }
 
 void TestCliDevice::auto_findsRegisteredSimulator()

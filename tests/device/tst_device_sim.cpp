@@ -234,25 +234,25 @@ void TestDeviceSim::cancel_atEachStage_data()
     QTest::addColumn<int>("cancelAtMs");
     QTest::addColumn<int>("maxAfterCancelMs"); // the worker must have ended by then
     QTest::addColumn<bool>("storedUnchanged");
-    // Identification looks at the request after every 100 ms of silence.
-    QTest::newRow("identify, awaiting the reply")
-        << 'I' << QStringList{QStringLiteral("--no-pace"), QStringLiteral("--fault"), QStringLiteral("delay-id:3000")}
-        << 400 << 300 << true;
-    // Upload and firmware look after sending each start command, every 2 s.
-    QTest::newRow("upload, awaiting the start NAK")
-        << 'W' << QStringList{QStringLiteral("--no-pace"), QStringLiteral("--fault"), QStringLiteral("no-start-nak")}
-        << 500 << 2300 << true;
-    QTest::newRow("firmware, awaiting the start NAK")
-        << 'P' << QStringList{QStringLiteral("--no-pace"), QStringLiteral("--fault"), QStringLiteral("no-start-nak")}
-        << 500 << 2300 << true;
-    // Between blocks: CAN goes to the device, which keeps what it had.
-    QTest::newRow("upload, between blocks")
-        << 'W' << QStringList{QStringLiteral("--fault"), QStringLiteral("delay-ack:3:600")} << 500 << 900 << true;
-    QTest::newRow("firmware, between blocks")
-        << 'P' << QStringList{QStringLiteral("--fault"), QStringLiteral("delay-ack:3:600")} << 500 << 900 << true;
-    // A download does not look between blocks: it runs to its end and then reports the cancel.
-    QTest::newRow("download, between blocks")
-        << 'R' << QStringList{QStringLiteral("--fault"), QStringLiteral("delay-block:3:600")} << 500 << 1500 << true;
+    // Every wait looks at the request every few milliseconds, whatever the device does.
+    const int prompt = 300;
+    const auto row = [](const char *name, char op, QStringList extra, int cancelAtMs, int maxAfterCancelMs) {
+        QTest::newRow(name) << op << extra << cancelAtMs << maxAfterCancelMs << true;
+    };
+    const QString fault = QStringLiteral("--fault");
+    const QString noPace = QStringLiteral("--no-pace");
+    row("identify, awaiting the reply", 'I', {noPace, fault, QStringLiteral("delay-id:3000")}, 400, prompt);
+    row("upload, awaiting the start NAK", 'W', {noPace, fault, QStringLiteral("no-start-nak")}, 500, prompt);
+    row("firmware, awaiting the start NAK", 'P', {noPace, fault, QStringLiteral("no-start-nak")}, 500, prompt);
+    // CAN goes to the device, which keeps what it had.
+    row("upload, awaiting a block's ACK", 'W', {fault, QStringLiteral("delay-ack:3:600")}, 500, prompt);
+    row("firmware, awaiting a block's ACK", 'P', {fault, QStringLiteral("delay-ack:3:600")}, 500, prompt);
+    row("download, between blocks", 'R', {fault, QStringLiteral("delay-block:3:600")}, 500, prompt);
+    // A device that identifies itself and then stays silent, and one whose first block never
+    // arrives whole: the start loop retries until the cancel ends it.
+    row("download, device silent after identifying", 'R', {noPace, fault, QStringLiteral("delay-first-block:60000")},
+        2500, prompt);
+    row("download, first block cut short", 'R', {noPace, fault, QStringLiteral("truncate-block:1")}, 2500, prompt);
 }
 
 void TestDeviceSim::cancel_atEachStage()
@@ -433,7 +433,7 @@ void TestDeviceSim::faultMatrix_data()
         row(("bad-checksum:2: sending fault only" + suffix).constData(), op, "bad-checksum:2", Ok, 0, quick);
         row(("eot-first: sending fault only" + suffix).constData(), op, "eot-first", Ok, 0, quick);
         // The start is repeated every 2 s for as long as it takes: only cancel ends it.
-        row(("no-start-nak: until cancel" + suffix).constData(), op, "no-start-nak", Canceled, 2500, 5000, 2500);
+        row(("no-start-nak: until cancel" + suffix).constData(), op, "no-start-nak", Canceled, 2500, 2900, 2500);
         row(("delay-start-nak:1900: inside" + suffix).constData(), op, "delay-start-nak:1900", Ok, 1850, 3200);
     }
     // The second 'W' reaches the device while it waits; it starts over and answers the first

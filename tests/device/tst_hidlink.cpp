@@ -492,7 +492,7 @@ void TestHidLink::cancel_atEndOfConnection_data()
     const QList<SimHidFault> none;
     const QByteArray same = "VANT-DEMO-1";
     QTest::newRow("identify completed, then cancel: 5") << 'I' << 2 << none << int(Canceled) << 1 << same;
-    QTest::newRow("download runs to its end, then 5") << 'R' << 3 << none << int(Canceled) << 17 << same;
+    QTest::newRow("download stops after the block") << 'R' << 3 << none << int(Canceled) << 2 << same;
     QTest::newRow("upload stops after the block") << 'W' << 3 << none << int(Canceled) << 2 << same;
     QTest::newRow("firmware stops after the block") << 'P' << 4 << none << int(Canceled) << 3 << same;
     QTest::newRow("incompatible upload, then cancel: 5")
@@ -500,7 +500,7 @@ void TestHidLink::cancel_atEndOfConnection_data()
     QTest::newRow("failed information request stays 4")
         << 'I' << 1 << QList<SimHidFault>{{SimHidFaultKind::GetFails, 1}} << int(ProtocolError) << 1 << same;
     QTest::newRow("failed block becomes 5")
-        << 'R' << 1 << QList<SimHidFault>{{SimHidFaultKind::SetFails, 3}} << int(Canceled) << 3 << same;
+        << 'R' << 1 << QList<SimHidFault>{{SimHidFaultKind::SetFails, 2}} << int(Canceled) << 2 << same;
 }
 
 void TestHidLink::cancel_atEndOfConnection()

@@ -19,6 +19,7 @@ enum Option {
     OptOutput = 1 << 0, // -o FILE, --output FILE
     OptLink = 1 << 1,   // --link LINK
     OptServer = 1 << 2, // --server HOST[:PORT]
+    OptTimeout = 1 << 3, // --timeout SECONDS
     // Everything after the first positional argument is positional too, so a condition may
     // start with a minus sign.
     OptionsBeforePositionalOnly = 1 << 8,
@@ -32,6 +33,7 @@ struct Arguments {
     QString link = QStringLiteral("AUTO");
     QString server;
     bool hasServer = false;
+    int timeoutMs = 0; // 0: no time limit
 };
 
 struct Command {

@@ -90,11 +90,26 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
+// The exit status of an operation cancelled because --timeout passed: that of a failed
+// exchange with the device.
+constexpr int ExitTimedOut = ProtocolError;
+
 // Waits for the worker, showing its progress on standard error when it changes; Ctrl+C asks
-// it to stop, and the worker decides when it has.
-int waitFor(Device &device, bool showProgress)
+// it to stop, and so does the end of `timeoutMs` when it is not 0; the worker decides when it
+// has stopped. *timedOut tells whether the time limit asked.
+int waitFor(Device &device, bool showProgress, int timeoutMs, bool *timedOut)
 {
     const InterruptToCancel interrupt(device);
+    QTimer limit;
+    limit.setSingleShot(true);
+    limit.setTimerType(Qt::PreciseTimer);
+    *timedOut = false;
+    QObject::connect(&limit, &QTimer::timeout, &device, [&] {
+        *timedOut = true;
+        device.requestCancel();
+    });
+    if (timeoutMs > 0)
+        limit.start(timeoutMs);
     QTextStream err(stderr);
     int shown = -1;
     // An upload's last, partial block takes the formula past 100.
@@ -160,7 +175,12 @@ int runWorker(const cli::Arguments &options, bool showProgress, const std::funct
     worker->hid = cliHidBackend();
     worker->device = std::make_unique<Device>(options.link, worker->hid.get());
     start(*worker->device);
-    const int code = waitFor(*worker->device, showProgress);
+    bool timedOut = false;
+    const int code = waitFor(*worker->device, showProgress, options.timeoutMs, &timedOut);
+    if (timedOut && code == Canceled) {
+        cli::fail(QStringLiteral("timed out after %1 s").arg(options.timeoutMs / 1000.0));
+        return ExitTimedOut;
+    }
     return code == Ok ? Ok : deviceFailure(code);
 }
 
@@ -260,17 +280,17 @@ int runFirmware(const cli::Arguments &options)
     return Ok;
 }
 
-const cli::Registrar identifyCommand({"identify", "identify [--link LINK]",
+const cli::Registrar identifyCommand({"identify", "identify [--link LINK] [--timeout SECONDS]",
                                       "read the device's hardware and software identifiers", runIdentify,
-                                      cli::OptLink});
-const cli::Registrar downloadCommand({"download", "download [--link LINK] -o OUT.xml|OUT.bin",
+                                      cli::OptLink | cli::OptTimeout});
+const cli::Registrar downloadCommand({"download", "download [--link LINK] [--timeout SECONDS] -o OUT.xml|OUT.bin",
                                       "download the configuration; its description is confxml/<software id>.xml, "
                                       "fetched from the description server when missing",
-                                      runDownload, cli::OptLink | cli::OptOutput});
-const cli::Registrar uploadCommand({"upload", "upload [--link LINK] VALUES.xml",
+                                      runDownload, cli::OptLink | cli::OptOutput | cli::OptTimeout});
+const cli::Registrar uploadCommand({"upload", "upload [--link LINK] [--timeout SECONDS] VALUES.xml",
                                     "upload the values of a value file to the device", runUpload,
-                                    cli::OptLink});
-const cli::Registrar firmwareCommand({"firmware", "firmware [--link LINK] FILE.fw",
-                                      "update the device's firmware", runFirmware, cli::OptLink});
+                                    cli::OptLink | cli::OptTimeout});
+const cli::Registrar firmwareCommand({"firmware", "firmware [--link LINK] [--timeout SECONDS] FILE.fw",
+                                      "update the device's firmware", runFirmware, cli::OptLink | cli::OptTimeout});
 
 } // namespace

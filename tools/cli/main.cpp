@@ -62,6 +62,9 @@ QList<CommandOption> optionsOf(const cli::Command &command)
         {cli::OptServer, QCommandLineOption(QStringLiteral("server"),
                                             QStringLiteral("the description server instead of the configured one"),
                                             QStringLiteral("HOST[:PORT]"))},
+        {cli::OptTimeout, QCommandLineOption(QStringLiteral("timeout"),
+                                             QStringLiteral("cancel the operation when it has run this long"),
+                                             QStringLiteral("SECONDS"))},
     };
     QList<CommandOption> taken;
     for (const CommandOption &o : all) {
@@ -135,6 +138,15 @@ bool parseArguments(const cli::Command &command, const QStringList &args, cli::A
         } else if (o.flag == cli::OptServer) {
             parsed->server = values.first();
             parsed->hasServer = true;
+        } else if (o.flag == cli::OptTimeout) {
+            bool number = false;
+            const double seconds = values.first().toDouble(&number);
+            // Up to a day; a QTimer takes no more than about 24 days in any case.
+            if (!number || !(seconds > 0) || seconds > 86400) {
+                cli::usage(command.name, QStringLiteral("bad timeout '%1'").arg(values.first()));
+                return false;
+            }
+            parsed->timeoutMs = qMax(1, qRound(seconds * 1000));
         }
     }
     parsed->positional = parser.positionalArguments();
