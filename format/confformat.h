@@ -75,6 +75,11 @@ public:
     QByteArray pack() const;
     bool unpack(const uchar *buffer, int length);
 
+    // The characters of `text` the description's encoding cannot store, each once, in order of
+    // appearance; empty when all of it can be stored. A string with such characters would be
+    // packed with substitute bytes, so editors and loaders refuse it.
+    QString unstorableCharacters(const QString &text) const;
+
     // Text forms of values.
     QString text(int id) const;
     QString varText(const ConfVar *var) const;

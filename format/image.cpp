@@ -178,3 +178,25 @@ bool ConfFormat::unpack(const uchar *buffer, int length)
     diagOut("Config ok\n");
     return true;
 }
+
+QString ConfFormat::unstorableCharacters(const QString &text) const
+{
+    const QByteArray name = m_encoding.toLatin1();
+    const bool known = QStringEncoder(name.constData()).isValid() && QStringDecoder(name.constData()).isValid();
+    // A character is storable when it comes back from its own bytes: an encoder gives a
+    // substitute byte for what it cannot represent, and that decodes to something else. Each
+    // character gets converters of its own, so no state or error carries over.
+    QString unstorable;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString character = text.mid(i, length);
+        i += length;
+        QStringEncoder encoder = known ? QStringEncoder(name.constData()) : QStringEncoder(QStringConverter::System);
+        QStringDecoder decoder = known ? QStringDecoder(name.constData()) : QStringDecoder(QStringConverter::System);
+        const QByteArray bytes = encoder.encode(character);
+        const QString back = decoder.decode(bytes);
+        if ((back != character || encoder.hasError()) && !unstorable.contains(character))
+            unstorable += character;
+    }
+    return unstorable;
+}

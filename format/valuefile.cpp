@@ -2,6 +2,7 @@
 #include "format/valuefile.h"
 
 #include "format/confformat.h"
+#include "format/diag.h"
 #include "format/xmldoc.h"
 
 #include <QDomDocument>
@@ -144,6 +145,7 @@ bool ConfFormat::loadValues(const QString &path)
     // A root without an id belongs to the format "noname", as everywhere else.
     if (root.tagName() != RootTag || root.attribute(IdAttr, QStringLiteral("noname")) != m_id)
         return false;
+    const DiagContext file(path);
     for (QDomNode node = root.firstChild(); !node.isNull(); node = node.nextSibling()) {
         if (!node.isElement())
             continue;
@@ -153,7 +155,18 @@ bool ConfFormat::loadValues(const QString &path)
         const auto it = m_vars.find(e.attribute(NameAttr));
         if (it == m_vars.end())
             continue;
-        setValue(it->second, e.attribute(ValueAttr));
+        const QString value = e.attribute(ValueAttr);
+        if (it->second.kind == KindString) {
+            const QString unstorable = unstorableCharacters(value.left(it->second.size - 1));
+            if (!unstorable.isEmpty()) {
+                // Packed, they would reach the device as substitute bytes.
+                const DiagContext at(e);
+                diagOutWarning("Var %s: characters '%s' cannot be stored in %s, value kept\n",
+                               qPrintable(it->first), unstorable.toUtf8().constData(), qPrintable(m_encoding));
+                continue;
+            }
+        }
+        setValue(it->second, value);
     }
     return true;
 }

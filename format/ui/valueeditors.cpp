@@ -4,8 +4,14 @@
 #include "format/diag.h"
 #include "format/valueparse.h"
 
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QVBoxLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -19,6 +25,73 @@ QString editTitle()
 void showError(QWidget *parent, const QString &message)
 {
     QMessageBox::critical(parent, ConfFormat::tr("Error"), message, QMessageBox::Ok);
+}
+
+// A number box that takes "." and "," alike as the decimal separator, whatever the locale, and
+// shows the value as the property tree does ("-0.50"). A spin box of the locale would show
+// "-0,50" under a Russian locale, and read "22.5" typed there as 22.
+class DecimalSpinBox : public QDoubleSpinBox
+{
+public:
+    using QDoubleSpinBox::QDoubleSpinBox;
+
+    QString textFromValue(double value) const override
+    {
+        return QString::number(value, 'f', decimals());
+    }
+
+    double valueFromText(const QString &text) const override
+    {
+        return normalised(text).toDouble();
+    }
+
+    QValidator::State validate(QString &input, int &) const override
+    {
+        input.replace(QLatin1Char(','), QLatin1Char('.'));
+        const QString text = normalised(input);
+        static const QRegularExpression shape(QStringLiteral("^[+-]?[0-9]*(\\.[0-9]*)?$"));
+        if (!shape.match(text).hasMatch())
+            return QValidator::Invalid;
+        const qsizetype point = text.indexOf(QLatin1Char('.'));
+        if (point >= 0 && text.size() - point - 1 > decimals())
+            return QValidator::Invalid;
+        bool ok = false;
+        const double value = text.toDouble(&ok);
+        if (!ok)
+            return QValidator::Intermediate; // "", "-", ".", "-."
+        return value >= minimum() && value <= maximum() ? QValidator::Acceptable : QValidator::Intermediate;
+    }
+
+private:
+    static QString normalised(QString text)
+    {
+        return text.replace(QLatin1Char(','), QLatin1Char('.')).trimmed();
+    }
+};
+
+bool askDecimal(QWidget *parent, const QString &label, const ConfVar *var, double *number)
+{
+    QDialog dialog(parent);
+    dialog.setWindowTitle(editTitle());
+    auto *layout = new QVBoxLayout(&dialog);
+    auto *text = new QLabel(label, &dialog);
+    auto *box = new DecimalSpinBox(&dialog);
+    box->setDecimals(qBound(0, var->decimals, 100));
+    box->setRange(double(var->floatMin), double(var->floatMax));
+    box->setValue(double(var->floatValue));
+    text->setBuddy(box);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(text);
+    layout->addWidget(box);
+    layout->addWidget(buttons);
+    box->selectAll();
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    box->interpretText();
+    *number = box->value();
+    return true;
 }
 
 // The slot holds a 2-byte length and at most size - 2 content bytes.
@@ -121,10 +194,8 @@ bool editVar(QWidget *parent, ConfFormat &format, ConfVar *var, const QString &l
     }
 
     case KindFloat: {
-        const double number = QInputDialog::getDouble(parent, editTitle(), label,
-                                                      double(var->floatValue), double(var->floatMin),
-                                                      double(var->floatMax), var->decimals, &ok);
-        if (!ok)
+        double number = 0;
+        if (!askDecimal(parent, label, var, &number))
             return false;
         var->floatValue = float(number);
         return true;
@@ -135,7 +206,14 @@ bool editVar(QWidget *parent, ConfFormat &format, ConfVar *var, const QString &l
                                                     var->text, &ok);
         if (!ok)
             return false;
-        var->text = input.left(qMax(var->size - 1, 0));
+        const QString stored = input.left(qMax(var->size - 1, 0));
+        const QString unstorable = format.unstorableCharacters(stored);
+        if (!unstorable.isEmpty()) {
+            showError(parent, ConfFormat::tr("These characters cannot be stored on the device (%1): %2")
+                                  .arg(format.encoding(), unstorable));
+            return false;
+        }
+        var->text = stored;
         return true;
     }
 

@@ -13,6 +13,8 @@ private slots:
     void pack_freshFormat_isAllZero();
     void pack_fileLengthBeyondSlot_staysInSlot();
     void pack_unknownCodec_fallsBackToSystem();
+    void unstorableCharacters_data();
+    void unstorableCharacters();
     void unpack_data();
     void unpack();
     void unpack_rejected_data();
@@ -190,6 +192,31 @@ void TestImage::pack_unknownCodec_fallsBackToSystem()
     QVERIFY(f->unpack(reinterpret_cast<const uchar *>(imageOf(hex("78 79 00 00 00")).constData()), 9));
     QCOMPARE(diag.out, QByteArray("No codec for no-such-codec\nNo codec for no-such-codec\nConfig ok\n"));
     QCOMPARE(varNamed(f.get(), "s")->text, QStringLiteral("xy"));
+}
+
+void TestImage::unstorableCharacters_data()
+{
+    QTest::addColumn<QString>("encoding");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("unstorable");
+    const auto u = [](const char *utf8) { return QString::fromUtf8(utf8); };
+    QTest::newRow("CP1251: Cyrillic, euro and ASCII store") << "CP1251" << u("Привет €1 ~") << "";
+    QTest::newRow("CP1251: each foreign character once, in order") << "CP1251" << u("aΩ✓bΩ") << u("Ω✓");
+    QTest::newRow("CP1251: a question mark is itself") << "CP1251" << "?" << "";
+    QTest::newRow("CP1251: a character outside the BMP") << "CP1251" << u("x😀") << u("😀");
+    QTest::newRow("ISO-8859-1: no Cyrillic") << "ISO-8859-1" << u("café Я") << u("Я");
+    QTest::newRow("KOI8-R: Cyrillic stores") << "KOI8-R" << u("ёж") << "";
+    QTest::newRow("UTF-8: everything") << "UTF-8" << u("Ω✓😀Я") << "";
+    QTest::newRow("UTF-8: a lone surrogate") << "UTF-8" << (QStringLiteral("a") + QChar(0xD800)) << QString(QChar(0xD800));
+}
+
+void TestImage::unstorableCharacters()
+{
+    QFETCH(QString, encoding);
+    QFETCH(QString, text);
+    auto f = formatFromXml("<Format encoding='" + encoding + "'><string name='s' size='40'/></Format>");
+    QVERIFY(f);
+    QTEST(f->unstorableCharacters(text), "unstorable");
 }
 
 void TestImage::unpack_data()

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QSpinBox>
@@ -53,7 +54,8 @@ private slots:
     void ip_data();
     void ip();
     void integer_usesRangeAndStoresNumber();
-    void float_usesRangeAndDecimals();
+    void floatInput_data();
+    void floatInput();
     void choice_data();
     void choice();
     void string_data();
@@ -307,29 +309,49 @@ void TestValueEditors::integer_usesRangeAndStoresNumber()
     QCOMPARE(format->text(var("num")->offset), QStringLiteral("42 ms"));
 }
 
-void TestValueEditors::float_usesRangeAndDecimals()
+void TestValueEditors::floatInput_data()
 {
-    var("f")->floatValue = 1.5f;
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<float>("stored");
+    // Whatever the locale, the box shows the tree's form and reads both separators.
+    for (const char *locale : {"C", "ru_RU", "de_DE"}) {
+        QTest::addRow("%s: point", locale) << locale << "-3.25" << -3.25f;
+        QTest::addRow("%s: comma", locale) << locale << "7,5" << 7.5f;
+        QTest::addRow("%s: whole", locale) << locale << "4" << 4.0f;
+        // Past the range or the digits: the box takes no more, the last valid value stays.
+        QTest::addRow("%s: above the range", locale) << locale << "12" << 1.0f;
+        QTest::addRow("%s: third digit", locale) << locale << "0.125" << 0.12f;
+    }
+}
+
+void TestValueEditors::floatInput()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, typed);
+    QFETCH(float, stored);
+    const QLocale saved;
+    QLocale::setDefault(QLocale(locale));
+    var("f")->floatValue = -0.5f;
     ModalDriver driver;
+    QString shown;
     driver.then([&](QWidget *modal) {
-        auto *dialog = qobject_cast<QInputDialog *>(modal);
-        QVERIFY(dialog);
-        QCOMPARE(dialog->inputMode(), QInputDialog::DoubleInput);
-        QCOMPARE(dialog->doubleValue(), 1.5);
-        QCOMPARE(dialog->doubleMinimum(), -10.0);
-        QCOMPARE(dialog->doubleMaximum(), 10.0);
-        QCOMPARE(dialog->doubleDecimals(), 2);
-        auto *spin = dialog->findChild<QDoubleSpinBox *>();
+        auto *spin = modal->findChild<QDoubleSpinBox *>();
         QVERIFY(spin);
-        spin->setFocus();
-        QTest::keyClick(spin, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(spin, QStringLiteral("-3.25"));
-        gui::click(dialog, QDialogButtonBox::Ok);
+        QCOMPARE(modal->windowTitle(), QStringLiteral("Edit property value"));
+        QCOMPARE(spin->minimum(), -10.0);
+        QCOMPARE(spin->maximum(), 10.0);
+        QCOMPARE(spin->decimals(), 2);
+        shown = spin->text();
+        gui::typeInto(spin->findChild<QLineEdit *>(), typed);
+        gui::click(modal, QDialogButtonBox::Ok);
     });
-    QVERIFY(editors::editVar(parent, *format, var("f"), QStringLiteral("Voltage")));
+    const bool accepted = editors::editVar(parent, *format, var("f"), QStringLiteral("Voltage"));
+    QLocale::setDefault(saved);
+    QVERIFY(accepted);
     QCOMPARE(driver.unexpected, QStringList());
-    QCOMPARE(var("f")->floatValue, -3.25f);
-    QCOMPARE(format->text(var("f")->offset), QStringLiteral("-3.25 V"));
+    QCOMPARE(shown + QStringLiteral(" V"), QStringLiteral("-0.50 V"));
+    QCOMPARE(var("f")->floatValue, stored);
 }
 
 void TestValueEditors::choice_data()
@@ -391,22 +413,32 @@ void TestValueEditors::string_data()
 {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("error");
 
-    QTest::newRow("longer_cutToSizeMinus1") << "abcdefghij" << "abcdefg";
-    QTest::newRow("exactlySeven_kept") << "abcdefg" << "abcdefg";
-    QTest::newRow("short_kept") << "xy" << "xy";
-    QTest::newRow("empty_accepted") << "" << "";
-    QTest::newRow("cyrillic_cutByCharacters") << QString::fromUtf8("привет мир") << QString::fromUtf8("привет ");
+    QTest::newRow("longer_cutToSizeMinus1") << "abcdefghij" << "abcdefg" << "";
+    QTest::newRow("exactlySeven_kept") << "abcdefg" << "abcdefg" << "";
+    QTest::newRow("short_kept") << "xy" << "xy" << "";
+    QTest::newRow("empty_accepted") << "" << "" << "";
+    QTest::newRow("cyrillic_cutByCharacters") << QString::fromUtf8("привет мир") << QString::fromUtf8("привет ") << "";
+    // The description's CP1251 has no omega and no check mark; each is named once.
+    QTest::newRow("notInEncoding_refused") << QString::fromUtf8("aΩ✓bΩ") << "old"
+                                           << QString::fromUtf8("These characters cannot be stored on the device (CP1251): Ω✓");
+    // Only what is kept counts.
+    QTest::newRow("notInEncoding_beyondSize_cutAway") << QString::fromUtf8("abcdefgΩ") << "abcdefg" << "";
+    QTest::newRow("chinese_refused") << QString::fromUtf8("a中") << "old"
+                                     << QString::fromUtf8("These characters cannot be stored on the device (CP1251): 中");
 }
 
 void TestValueEditors::string()
 {
     QFETCH(QString, typed);
     QFETCH(QString, stored);
+    QFETCH(QString, error);
 
     var("s")->text = QStringLiteral("old");
     ModalDriver driver;
     QString preset;
+    gui::BoxSeen box;
     driver.then([&](QWidget *modal) {
         auto *dialog = qobject_cast<QInputDialog *>(modal);
         QVERIFY(dialog);
@@ -414,8 +446,16 @@ void TestValueEditors::string()
         gui::typeInto(dialog->findChild<QLineEdit *>(), typed);
         gui::click(dialog, QDialogButtonBox::Ok);
     });
-    QVERIFY(editors::editVar(parent, *format, var("s"), QStringLiteral("Name")));
+    if (!error.isEmpty()) {
+        driver.then([&](QWidget *modal) {
+            box = gui::readBox(modal);
+            gui::click(modal, QDialogButtonBox::Ok);
+        });
+    }
+    QCOMPARE(editors::editVar(parent, *format, var("s"), QStringLiteral("Name")), error.isEmpty());
+    QCOMPARE(driver.pendingSteps(), 0);
     QCOMPARE(driver.unexpected, QStringList());
+    QCOMPARE(box.text, error);
     QCOMPARE(preset, QStringLiteral("old"));
     QCOMPARE(var("s")->text, stored);
 }

@@ -19,6 +19,7 @@ private slots:
     void load_sixDigitTexts_readAsBefore();
     void load_values_data();
     void load_values();
+    void load_unstorableString_keptWithDiagnostic();
     void load_refused_data();
     void load_refused();
     void load_fallsBackToBackup();
@@ -304,6 +305,28 @@ void TestValueFile::load_values()
     varNamed(f.get(), "d")->value = 77;
     QVERIFY(f->loadValues(path));
     QTEST(f->varText(varNamed(f.get(), name)), "expected");
+}
+
+void TestValueFile::load_unstorableString_keptWithDiagnostic()
+{
+    auto f = formatFromXml(AllKinds); // CP1251: no omega, no check mark
+    QVERIFY(f);
+    varNamed(f.get(), "h")->text = "old";
+    QTemporaryDir dir;
+    const QString path = dir.filePath("v.xml");
+    QVERIFY(writeFile(path, QString::fromUtf8("<Configuration id='test'>\n<Var name='h' value='aΩ✓'/>\n"
+                                              "<Var name='d' value='9'/></Configuration>").toUtf8()));
+    QList<Diagnostic> seen;
+    const DiagHandler previous = setDiagHandler([&](const Diagnostic &d) { seen.append(d); });
+    const bool loaded = f->loadValues(path);
+    setDiagHandler(previous);
+    QVERIFY(loaded);
+    QCOMPARE(varNamed(f.get(), "h")->text, QStringLiteral("old"));
+    QCOMPARE(varNamed(f.get(), "d")->value, 9); // the rest of the file still loads
+    QCOMPARE(seen.size(), 1);
+    QCOMPARE(seen.first().text, QString::fromUtf8("Var h: characters 'Ω✓' cannot be stored in CP1251, value kept\n"));
+    QCOMPARE(seen.first().location.file, path);
+    QCOMPARE(seen.first().location.line, 2);
 }
 
 void TestValueFile::load_refused_data()
