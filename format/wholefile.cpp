@@ -3,6 +3,12 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // A device or a FIFO is written into, never replaced: a temporary file renamed over
@@ -53,6 +59,35 @@ bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error
     if (!file.commit()) {
         if (error)
             *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool readFileStart(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *error)
+{
+    // Without O_NONBLOCK, opening a FIFO waits until something opens its other end.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        *error = QStringLiteral("not a regular file");
+        return false;
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        *error = file.errorString();
+        return false;
+    }
+    *bytes = file.read(maxBytes);
+    if (file.error() != QFileDevice::NoError) {
+        *error = file.errorString();
+        bytes->clear();
         return false;
     }
     return true;

@@ -1,7 +1,7 @@
 #pragma once
-// Writing a file so that it is either replaced by the complete new contents or left as
-// it was: a full disk or a file size limit must not leave a cut-off image behind that
-// looks like a good one.
+// Reading an input file without waiting on it, and writing a file so that it is either
+// replaced by the complete new contents or left as it was: a full disk or a file size
+// limit must not leave a cut-off image behind that looks like a good one.
 #include <QByteArray>
 #include <QString>
 
@@ -12,3 +12,8 @@
 // a failed write still gives false, but the previous contents are lost. A path that
 // names something other than a regular file (a device, a FIFO) is written into directly.
 bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// Reads at most maxBytes bytes from the start of a regular file. Anything else is refused
+// without waiting: opening a FIFO would wait for a writer, a device such as /dev/zero never
+// ends. False, with the reason in *error ("not a regular file", or the system's), otherwise.
+bool readFileStart(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *error);

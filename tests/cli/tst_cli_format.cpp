@@ -365,6 +365,15 @@ void TestCliFormat::unpack_badImage_keepsExistingValues()
     QVERIFY2(missing.err.startsWith("vant-conf-cli: cannot read the image '" + dir.filePath("none.bin").toLocal8Bit()),
              missing.err.constData());
     QCOMPARE(readFile(dir.filePath("v.xml")), Values);
+
+    // A FIFO would wait for a writer, /dev/zero never ends: both are refused at once.
+    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("pipe.bin")).constData(), 0600) == 0);
+    for (const QString &input : {dir.filePath("pipe.bin"), QStringLiteral("/dev/zero")}) {
+        const Run r = runTool({"unpack", AllKinds, input, "-o", dir.filePath("v.xml")});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err, "vant-conf-cli: cannot read the image '" + input.toLocal8Bit() + "': not a regular file\n");
+        QCOMPARE(readFile(dir.filePath("v.xml")), Values);
+    }
 }
 
 void TestCliFormat::output_closedFolderWritableFile_writtenInPlace_data()

@@ -106,16 +106,12 @@ bool isImagePath(const QString &path)
 
 bool loadImageFile(ConfFormat *format, const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read the image '%1': %2").arg(path, file.errorString());
-        return false;
-    }
     // Bytes past the image are ignored by unpacking, so there is no need to read them
     // (and a huge wrong file costs nothing).
-    const QByteArray image = file.read(format->imageSize());
-    if (file.error() != QFile::NoError) {
-        *error = QStringLiteral("cannot read the image '%1': %2").arg(path, file.errorString());
+    QByteArray image;
+    QString reason;
+    if (!readFileStart(path, format->imageSize(), &image, &reason)) {
+        *error = QStringLiteral("cannot read the image '%1': %2").arg(path, reason);
         return false;
     }
     if (!format->unpack(reinterpret_cast<const uchar *>(image.constData()), int(image.size()))) {
