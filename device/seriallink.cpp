@@ -7,6 +7,7 @@
 #include <QSerialPort>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -85,6 +86,31 @@ void SerialLink::checkFailure()
     m_port->clearError();
 }
 
+void SerialLink::openScripted(const QList<QByteArray> &replies)
+{
+    close();
+    m_failed = false;
+    m_scripted = true;
+    m_scriptReplies = replies;
+    m_scriptArrived.clear();
+    m_scriptWritten.clear();
+}
+
+int SerialLink::scriptedRead(uchar *buffer, int n, int ms)
+{
+    if (m_scriptArrived.isEmpty() && ms > 0) {
+        if (m_scriptReplies.isEmpty()) {
+            m_failed = true;
+            return 0;
+        }
+        m_scriptArrived = m_scriptReplies.takeFirst();
+    }
+    const int got = int(qMin<qsizetype>(n, m_scriptArrived.size()));
+    std::memcpy(buffer, m_scriptArrived.constData(), size_t(got));
+    m_scriptArrived.remove(0, got);
+    return got;
+}
+
 bool SerialLink::open(const QString &name)
 {
     close();
@@ -138,6 +164,8 @@ void SerialLink::setup(int baud, int dataBits, int parity, int stopBits, bool ha
 
 int SerialLink::read(uchar *buffer, int n, int ms)
 {
+    if (m_scripted && !m_failed && n > 0)
+        return scriptedRead(buffer, n, ms);
     if (!m_port || m_failed || n <= 0)
         return 0;
     if (m_port->bytesAvailable() == 0) {
@@ -163,6 +191,10 @@ int SerialLink::read(uchar *buffer, int n, int ms)
 
 int SerialLink::writeAll(const uchar *bytes, int n)
 {
+    if (m_scripted && !m_failed && n > 0) {
+        m_scriptWritten.append(reinterpret_cast<const char *>(bytes), n);
+        return n;
+    }
     if (!m_port || m_failed || n <= 0)
         return 0;
     m_port->clearError();
@@ -215,6 +247,8 @@ void SerialLink::drainOutput()
 
 void SerialLink::pause(int ms) const
 {
+    if (m_scripted)
+        return; // no line to settle
     QDeadlineTimer until(ms, Qt::PreciseTimer);
     while (!cancelled()) {
         const qint64 left = until.remainingTime();
@@ -226,6 +260,7 @@ void SerialLink::pause(int ms) const
 
 void SerialLink::close()
 {
+    m_scripted = false;
     if (!m_port)
         return;
     drainOutput();

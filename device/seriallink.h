@@ -4,7 +4,9 @@
 // to one worker; it is opened, used and closed on that worker's thread.
 #include "device/protocol.h"
 
+#include <QByteArray>
 #include <QDeadlineTimer>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -29,6 +31,14 @@ public:
     // "COM Error <errno>" on standard error and returns false.
     bool open(const QString &name);
 
+    // A link with no port, for fuzzing the protocol with what a device might say: the device
+    // gives `replies` one after the other. A read that would wait and finds nothing receives
+    // the next reply at once, as if the device had spoken during the wait; a read that does
+    // not wait sees only what has arrived. Once the replies are used up, the device is gone
+    // (failed()), so every wait ends at once and no run depends on the clock. Writes are kept.
+    void openScripted(const QList<QByteArray> &replies);
+    const QByteArray &scriptedWritten() const { return m_scriptWritten; }
+
     // Line settings: baud 2400..115200 from the standard table, anything else runs at 1200;
     // parity 0 none, 1 odd, 2 even; stop bits 1 or 2. DTR and RTS are held off. Settings the
     // port cannot take (a pseudo-terminal has no modem lines) are ignored.
@@ -44,7 +54,7 @@ public:
 
     // Waits for what was written to leave the port, then closes it.
     void close();
-    bool isOpen() const { return m_port != nullptr; }
+    bool isOpen() const { return m_port != nullptr || m_scripted; }
 
     // True once the open port has failed under us (the adapter was unplugged, the far end of a
     // pseudo-terminal went away). Reads and writes then return 0 at once, and every wait of the
@@ -76,7 +86,13 @@ private:
     void checkFailure();
     void drainOutput();
 
+    int scriptedRead(uchar *buffer, int n, int ms);
+
     std::unique_ptr<QSerialPort> m_port;
+    bool m_scripted = false;
+    QList<QByteArray> m_scriptReplies;
+    QByteArray m_scriptArrived;
+    QByteArray m_scriptWritten;
     std::function<bool()> m_cancelCheck;
     bool m_failed = false;
     QDeadlineTimer m_deadline;

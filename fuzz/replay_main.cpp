@@ -4,6 +4,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <cstdint>
 #include <cstdio>
@@ -28,21 +29,21 @@ bool replay(const QString &path)
 
 int main(int argc, char **argv)
 {
-    int replayed = 0;
-    bool ok = argc > 1;
+    // Collected first, as absolute paths: a target may change the working directory.
+    QStringList inputs;
     for (int i = 1; i < argc; ++i) {
-        const QString path = QFile::decodeName(argv[i]);
-        if (!QFileInfo(path).isDir()) {
-            ok = replay(path) && ok;
-            ++replayed;
+        const QFileInfo named(QFile::decodeName(argv[i]));
+        if (!named.isDir()) {
+            inputs << named.absoluteFilePath();
             continue;
         }
-        QDirIterator files(path, QDir::Files, QDirIterator::Subdirectories);
-        while (files.hasNext()) {
-            ok = replay(files.next()) && ok;
-            ++replayed;
-        }
+        QDirIterator files(named.absoluteFilePath(), QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext())
+            inputs << files.next();
     }
-    std::printf("%d inputs replayed\n", replayed);
-    return ok && replayed > 0 ? 0 : 1;
+    bool ok = !inputs.isEmpty();
+    for (const QString &path : inputs)
+        ok = replay(path) && ok;
+    std::printf("%d inputs replayed\n", int(inputs.size()));
+    return ok ? 0 : 1;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (build-fuzz/) and runs them.
 #   scripts/fuzz.sh                  every target, 60 seconds each
-#   scripts/fuzz.sh TARGET [SECONDS] one target (description, image, condition, valuefile)
+#   scripts/fuzz.sh TARGET [SECONDS] one target (description, image, condition, valuefile, serial, hid, http)
 # Each run starts from the corpus in fuzz/corpus/<target>/ and keeps what it finds in
 # build-fuzz/corpus/<target>/; a crash leaves its input in build-fuzz/findings/. Add an input
 # that found a fault to fuzz/corpus/<target>/ once it is fixed, so the tests replay it.
@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 command -v clang++ >/dev/null || apt-get install -y clang libclang-rt-14-dev
 
-targets=(description image condition valuefile)
+targets=(description image condition valuefile serial hid http)
 seconds=${2:-60}
 if [ $# -ge 1 ]; then targets=("$1"); fi
 

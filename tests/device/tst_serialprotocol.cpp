@@ -2,6 +2,7 @@
 // far end of a real pseudo-terminal. The worker runs on its own thread; the test is the device.
 #include "device/device.h"
 #include "device/seriallink.h"
+#include "device/serialprotocol.h"
 #include "tests/support/devicefiles.h"
 #include "tests/support/ptypeer.h"
 
@@ -85,6 +86,9 @@ private slots:
 
     void unplug_duringWait_endsAtOnce_data();
     void unplug_duringWait_endsAtOnce();
+
+    void hostileDevice_clearErrorAndBoundedResult_data();
+    void hostileDevice_clearErrorAndBoundedResult();
 
     void destroy_neverStarted_returnsAtOnce();
     void destroy_running_cancelsAndWaits();
@@ -231,6 +235,55 @@ void TestSerialProtocol::download_twoBlocks_goldenExchange()
     QCOMPARE(device.image(), first + second);
     QCOMPARE(device.softwareId(), QStringLiteral("VANT-DEMO-1"));
     QCOMPARE(peer.readFor(100).toHex(' '), QByteArray());
+}
+
+void TestSerialProtocol::hostileDevice_clearErrorAndBoundedResult_data()
+{
+    QTest::addColumn<char>("operation");
+    QTest::addColumn<QList<QByteArray>>("replies"); // what the device says, piece by piece
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("softwareId");
+    QTest::addColumn<int>("imageSize");
+    const QByteArray megabyte(1 << 20, 'A');
+    const QByteArray nuls(1 << 20, '\0');
+    const QByteArray id = idReply("VANT-HW-1\nVANT-DEMO-1");
+    QTest::newRow("identification line of 4 MiB: kept to its limit")
+        << 'I' << QList<QByteArray>{{}, "\x02" + megabyte.repeated(4) + "\nX\x03"} << int(Ok) << QString() << 0;
+    QTest::newRow("a megabyte of NUL bytes instead of an answer")
+        << 'I' << QList<QByteArray>{{}, nuls} << int(ProtocolError) << "?" << 0;
+    QTest::newRow("NUL bytes instead of the first block")
+        << 'R' << QList<QByteArray>{{}, id, {}, nuls} << int(ProtocolError) << "VANT-DEMO-1" << 0;
+    QTest::newRow("endless start bytes instead of a frame")
+        << 'R' << QList<QByteArray>{{}, id, {}, QByteArray(1 << 20, '\x01')} << int(ProtocolError) << "VANT-DEMO-1"
+        << 0;
+    QTest::newRow("a good block, then a megabyte of noise")
+        << 'R' << QList<QByteArray>{{}, id, {}, frame(1, pattern(128, 1)), megabyte} << int(ProtocolError)
+        << "VANT-DEMO-1" << 128;
+    QTest::newRow("two blocks and EOT: the link itself is sound")
+        << 'R' << QList<QByteArray>{{}, id, {}, frame(1, pattern(128, 1)), frame(2, pattern(128, 2)), "\x04"}
+        << int(Ok) << "VANT-DEMO-1" << 256;
+}
+
+// The device's bytes come through a scripted link, so megabytes cost no line time; when the
+// script ends the device is gone.
+void TestSerialProtocol::hostileDevice_clearErrorAndBoundedResult()
+{
+    QFETCH(char, operation);
+    QFETCH(QList<QByteArray>, replies);
+    QFETCH(int, result);
+    QFETCH(QString, softwareId);
+    QFETCH(int, imageSize);
+    SerialLink link;
+    link.openScripted(replies);
+    Device device(QStringLiteral("scripted"));
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(operation == 'I' ? serialIdentify(link, device) : serialDownload(link, device), result);
+    QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(device.hardwareId().size() <= IdentifyTextMax);
+    if (!softwareId.isNull())
+        QCOMPARE(device.softwareId(), softwareId);
+    QCOMPARE(int(device.image().size()), imageSize);
 }
 
 void TestSerialProtocol::download_badFrame_data()
