@@ -23,7 +23,8 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 for target in "${targets[@]}"; do
     mkdir -p "build-fuzz/corpus/$target"
     echo "=== fuzz_$target for $seconds s"
+    # Absolute paths: the HTTP target works in a folder of its own.
     build-fuzz/fuzz/"fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
-        -artifact_prefix="build-fuzz/findings/$target-" \
-        "build-fuzz/corpus/$target" "fuzz/corpus/$target"
+        -artifact_prefix="$PWD/build-fuzz/findings/$target-" \
+        "$PWD/build-fuzz/corpus/$target" "$PWD/fuzz/corpus/$target"
 done
