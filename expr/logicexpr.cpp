@@ -48,7 +48,7 @@ LogicExpr::LogicExpr(const QString &text)
 {
 }
 
-LogicExpr *LogicExpr::create(const QString &text)
+LogicExpr *LogicExpr::create(const QString &text, bool quiet)
 {
     if (text.isEmpty())
         return nullptr;
@@ -59,7 +59,8 @@ LogicExpr *LogicExpr::create(const QString &text)
         ok = false; // cannot happen for a program the grammar accepted; keeps evaluate safe
     if (!ok) {
         delete expr;
-        diagOutError("LogicExpr: parse error '%s'\n", text.toLocal8Bit().constData());
+        if (!quiet)
+            diagOutError("LogicExpr: parse error '%s'\n", text.toLocal8Bit().constData());
         return nullptr;
     }
     for (const QString &name : std::as_const(expr->names)) {

@@ -39,7 +39,8 @@ public:
 
     // Null for an empty text (no message) and for a text that does not compile
     // (after the parse-error line).
-    static LogicExpr *create(const QString &text);
+    // quiet: no parse-error line, for a text the program made up itself.
+    static LogicExpr *create(const QString &text, bool quiet = false);
 
     // True when the program's result is not 0; changes nothing. A null format counts
     // as one without variables.
