@@ -6,7 +6,9 @@
 #include "device/device.h"
 #include "device/hidbackend.h"
 #include "device/portlist.h"
+#include "app/messagespane.h"
 #include "format/confformat.h"
+#include "format/diag.h"
 #include "tree/ui/conftree.h"
 
 #include <QComboBox>
@@ -15,6 +17,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QLabel>
 #include <QSettings>
 
 #include <memory>
@@ -98,11 +101,28 @@ void MainWindow::devError(int code)
         QMessageBox::critical(this, tr("Error"), deviceResultMessage(code));
 }
 
+QString MainWindow::linkText() const
+{
+    const int driver = settings->value(KeyDriver, LinkDriverAuto).toInt();
+    if (driver == LinkDriverAuto)
+        return tr("automatic");
+    if (driver == LinkDriverSerial)
+        return settings->value(KeyPort, QString::fromLatin1(DefaultPort)).toString();
+    return QStringLiteral("USB-HID");
+}
+
 std::unique_ptr<Device> MainWindow::devRun(const std::function<void(Device &)> &start)
 {
+    const DiagCollector collector;
+    // Disabled rather than silently turned away while the transfer runs.
+    setDeviceCommandsEnabled(false);
     std::unique_ptr<Device> worker(devCreate());
     start(*worker);
     const int code = devWait(worker.get());
+    setDeviceCommandsEnabled(true);
+    if (worker->isFinished() && !worker->softwareId().isEmpty())
+        statusDevice->setText(tr("Device: %1, %2").arg(worker->hardwareId(), worker->softwareId()));
+    showMessages(collector.diagnostics(), code != Ok);
     if (code == Ok)
         return worker;
     devError(code);
@@ -130,17 +150,29 @@ void MainWindow::devDownload()
     const std::unique_ptr<Device> worker = devRun([](Device &d) { d.startDownload(); });
     if (!worker)
         return;
-    if (!tree->loadFormat(worker->softwareId())) {
+    const DiagCollector collector;
+    const QByteArray &image = worker->image();
+    bool described = false;
+    const bool unpacked = tree->loadWithDescription(
+        worker->softwareId(), tr("Download"),
+        [&] { return tree->format->unpack(reinterpret_cast<const uchar *>(image.constData()), int(image.size())); },
+        &described);
+    if (!described) {
+        showMessages(collector.diagnostics(), true);
         QMessageBox::critical(this, tr("Error"), tr("Can't get device descriptor.\nNo Internet connection ?"));
         return;
     }
-    const QByteArray &image = worker->image();
-    if (tree->format->unpack(reinterpret_cast<const uchar *>(image.constData()), int(image.size())))
-        QMessageBox::information(this, tr("Information"), tr("Transfer ok."));
-    else
-        QMessageBox::critical(this, tr("Error"), tr("Binary data format error."));
+    // The values are in the tree before the box that reports them.
     tree->updateValues();
     tree->updateExpr();
+    showMessages(collector.diagnostics(), !unpacked);
+    if (unpacked) {
+        tree->setBaseline();
+        setShownName(worker->softwareId());
+        QMessageBox::information(this, tr("Information"), tr("Transfer ok."));
+    } else {
+        QMessageBox::critical(this, tr("Error"), tr("Binary data format error."));
+    }
 }
 
 void MainWindow::devUpload()
@@ -163,8 +195,10 @@ void MainWindow::devUpload()
     if (devRun([&](Device &d) {
             d.setImage(image);
             d.startUpload(id);
-        }))
+        })) {
+        tree->setBaseline(); // the device now holds these values
         QMessageBox::information(this, tr("Information"), tr("Transfer ok."));
+    }
 }
 
 void MainWindow::devFirmware()
@@ -203,4 +237,5 @@ void MainWindow::devCOMport()
         return;
     settings->setValue(KeyDriver, ui.comboDriver->currentIndex());
     settings->setValue(KeyPort, portNameOf(ui.comboPort->currentText()));
+    updateTitleAndStatus();
 }

@@ -2,10 +2,12 @@
 #include "app/mainwindow.h"
 
 #include "format/confformat.h"
+#include "format/diag.h"
 #include "format/wholefile.h"
 #include "tree/ui/conftree.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace {
@@ -25,10 +27,23 @@ void MainWindow::fileOpen()
                                                           tr("Configuration files (*.xml)"));
     if (fileName.isEmpty())
         return;
-    if (!tree->openConfFile(fileName))
-        QMessageBox::critical(this, tr("Error"), tr("Error loading file."));
+    const DiagCollector collector;
+    const bool opened = tree->openConfFile(fileName);
     tree->updateValues();
     tree->updateExpr();
+    const QList<Diagnostic> reported = collector.diagnostics();
+    showMessages(reported, !opened);
+    if (opened) {
+        setShownName(QFileInfo(fileName).fileName());
+        return;
+    }
+    // The lines that say what was wrong, where, as the box's details.
+    QStringList details;
+    for (const Diagnostic &d : reported)
+        details << (d.location.isKnown() ? d.location.toString() + QStringLiteral(": ") : QString()) + d.text.trimmed();
+    QMessageBox box(QMessageBox::Critical, tr("Error"), tr("Error loading file."), QMessageBox::Ok, this);
+    box.setDetailedText(details.join(QLatin1Char('\n')));
+    box.exec();
 }
 
 void MainWindow::fileSave()
@@ -42,8 +57,12 @@ void MainWindow::fileSave()
     if (fileName.isEmpty())
         return;
     fileName = withSuffix(fileName, QStringLiteral(".xml"));
-    if (!tree->format->saveValues(fileName))
+    if (!tree->format->saveValues(fileName)) {
         QMessageBox::critical(this, tr("Error"), tr("Error saving file."));
+        return;
+    }
+    tree->setBaseline();
+    setShownName(QFileInfo(fileName).fileName());
 }
 
 void MainWindow::fileSaveBin()
@@ -61,6 +80,10 @@ void MainWindow::fileSaveBin()
     QByteArray image(tree->format->imageSize(), '\0');
     const int length = tree->format->pack(reinterpret_cast<uchar *>(image.data()));
     image.truncate(length);
-    if (!writeWholeFile(fileName, image))
+    if (!writeWholeFile(fileName, image)) {
         QMessageBox::critical(this, tr("Error"), tr("Error saving file."));
+        return;
+    }
+    tree->setBaseline();
+    setShownName(QFileInfo(fileName).fileName());
 }

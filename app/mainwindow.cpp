@@ -1,15 +1,24 @@
 #include "app/mainwindow.h"
 
+#include "app/messagespane.h"
+#include "format/confformat.h"
 #include "tree/ui/conftree.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QSettings>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTextBrowser>
+#include <QToolBar>
+#include <QUndoStack>
 
 namespace {
 
@@ -19,6 +28,23 @@ const char *const KeyTree = "Window/Tree";
 const char *const KeySplitter = "Window/Splitter";
 const int StateVersion = 0;
 const QRect DefaultGeometry(100, 100, 500, 400);
+
+// Escape in the find field clears it, as in every search field.
+class ClearOnEscape : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+            static_cast<QLineEdit *>(watched)->clear();
+            return true;
+        }
+        return false;
+    }
+};
 
 } // namespace
 
@@ -41,7 +67,10 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags)
     fileMenu->addAction(tr("E&xit"), QKeySequence(tr("Ctrl+X", "Exit")), this, &QWidget::close);
     menuBar()->addMenu(fileMenu);
 
-    QMenu *deviceMenu = new QMenu(tr("&Device"), this);
+    tree = new ConfTree;
+    buildWorkbench();
+
+    deviceMenu = new QMenu(tr("&Device"), this);
     deviceMenu->addAction(tr("Read device &ID"), QKeySequence(tr("Ctrl+I", "Device|ID")), this,
                           &MainWindow::devID);
     deviceMenu->addSeparator();
@@ -60,9 +89,10 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags)
 
     splitter = new QSplitter(Qt::Vertical, this);
     setCentralWidget(splitter);
-    tree = new ConfTree(splitter);
+    splitter->addWidget(tree);
     descView = new QTextBrowser(splitter);
     connect(tree, &ConfTree::showDesc, descView, &QTextBrowser::setHtml);
+    showStartHelp();
 
     restoreState(settings->value(KeyState).toByteArray(), StateVersion);
     // An empty or hand-edited value, or one left by a write that failed, reads as a
@@ -71,6 +101,110 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags)
     setGeometry(storedGeometry.isValid() ? storedGeometry : DefaultGeometry);
     tree->header()->restoreState(settings->value(KeyTree).toByteArray());
     splitter->restoreState(settings->value(KeySplitter).toByteArray());
+}
+
+// The Edit and View menus, the find bar, the messages pane and the status bar.
+void MainWindow::buildWorkbench()
+{
+    QMenu *editMenu = new QMenu(tr("&Edit"), this);
+    QAction *undo = tree->undoStack()->createUndoAction(this, tr("&Undo"));
+    undo->setShortcut(QKeySequence(tr("Ctrl+Z", "Edit|Undo")));
+    QAction *redo = tree->undoStack()->createRedoAction(this, tr("&Redo"));
+    redo->setShortcuts({QKeySequence(tr("Ctrl+Shift+Z", "Edit|Redo")), QKeySequence(tr("Ctrl+Y", "Edit|Redo"))});
+    editMenu->addAction(undo);
+    editMenu->addAction(redo);
+    editMenu->addSeparator();
+    editMenu->addAction(tr("Revert &all"), tree, &ConfTree::revertAll);
+    editMenu->addSeparator();
+    QAction *find = editMenu->addAction(tr("&Find"), QKeySequence(tr("Ctrl+F", "Edit|Find")), this, [this] {
+        filter->setFocus();
+        filter->selectAll();
+    });
+    Q_UNUSED(find);
+    menuBar()->addMenu(editMenu);
+
+    QMenu *viewMenu = new QMenu(tr("&View"), this);
+    QAction *changedOnly = viewMenu->addAction(tr("&Changed only"));
+    changedOnly->setCheckable(true);
+    connect(changedOnly, &QAction::toggled, tree, &ConfTree::setChangedOnly);
+    QAction *showHidden = viewMenu->addAction(tr("Show &hidden rows"));
+    showHidden->setCheckable(true);
+    connect(showHidden, &QAction::toggled, tree, &ConfTree::setShowHidden);
+    menuBar()->addMenu(viewMenu);
+
+    auto *findBar = new QToolBar(tr("Find"), this);
+    findBar->setObjectName(QStringLiteral("findBar"));
+    findBar->setMovable(false);
+    filter = new QLineEdit(findBar);
+    filter->setObjectName(QStringLiteral("filterField"));
+    filter->setPlaceholderText(tr("Find a setting (Ctrl+F)"));
+    filter->setClearButtonEnabled(true);
+    filter->installEventFilter(new ClearOnEscape(filter));
+    matchLabel = new QLabel(findBar);
+    matchLabel->setObjectName(QStringLiteral("matchCount"));
+    findBar->addWidget(filter);
+    findBar->addWidget(matchLabel);
+    addToolBar(Qt::TopToolBarArea, findBar);
+    connect(filter, &QLineEdit::textChanged, tree, &ConfTree::setFilterText);
+    connect(tree, &ConfTree::filterMatched, this, [this](int count) {
+        matchLabel->setText(filter->text().isEmpty() ? QString() : tr("%n match(es)", nullptr, count));
+    });
+
+    messages = new MessagesPane(this);
+    addDockWidget(Qt::BottomDockWidgetArea, messages);
+    messages->hide();
+    viewMenu->addSeparator();
+    viewMenu->addAction(messages->toggleViewAction());
+
+    statusLink = new QLabel(this);
+    statusDevice = new QLabel(this);
+    statusFile = new QLabel(this);
+    statusChanges = new QLabel(this);
+    for (QLabel *label : {statusLink, statusDevice, statusFile, statusChanges})
+        statusBar()->addWidget(label);
+    connect(tree, &ConfTree::changesChanged, this, [this] { updateTitleAndStatus(); });
+    connect(tree->undoStack(), &QUndoStack::indexChanged, this, [this] { updateTitleAndStatus(); });
+    updateTitleAndStatus();
+}
+
+void MainWindow::setShownName(const QString &name)
+{
+    shownName = name;
+    updateTitleAndStatus();
+}
+
+void MainWindow::updateTitleAndStatus()
+{
+    const int changes = tree->changedCount();
+    const QString base = tr("VANT /// Device Configurator");
+    setWindowTitle(shownName.isEmpty() ? base : shownName + QStringLiteral("[*] - ") + base);
+    setWindowModified(changes > 0);
+    statusFile->setText(shownName);
+    statusChanges->setText(tree->format ? tr("%n changed value(s)", nullptr, changes) : QString());
+    statusLink->setText(tr("Link: %1").arg(linkText()));
+    if (!tree->format)
+        showStartHelp();
+}
+
+void MainWindow::showStartHelp()
+{
+    if (tree->format || !descView)
+        return;
+    descView->setHtml(tr("<p>To begin, download the configuration from the device (Device &gt; Download "
+                         "configuration, Ctrl+D) or open a value file (File &gt; Open, Ctrl+O).</p>"));
+}
+
+void MainWindow::showMessages(const QList<Diagnostic> &reported, bool failed)
+{
+    messages->setMessages(reported);
+    if (failed && !reported.isEmpty())
+        messages->show();
+}
+
+void MainWindow::setDeviceCommandsEnabled(bool enabled)
+{
+    for (QAction *action : deviceMenu->actions())
+        action->setEnabled(enabled);
 }
 
 MainWindow::~MainWindow()
@@ -83,9 +217,12 @@ MainWindow::~MainWindow()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    const auto answer = QMessageBox::question(this, tr("Question"),
-                                              tr("Do you really want to exit ?"),
-                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const int changes = tree->changedCount();
+    const QString question = tr("Do you really want to exit ?");
+    const auto answer = QMessageBox::question(
+        this, tr("Question"),
+        changes > 0 ? tr("%n changed value(s) not saved.", nullptr, changes) + QLatin1Char('\n') + question : question,
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer == QMessageBox::Yes)
         event->accept();
     else

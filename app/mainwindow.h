@@ -6,9 +6,18 @@
 #include <functional>
 #include <memory>
 
+#include "format/diag.h"
+
+#include <QList>
+
 class ConfTree;
 class Device;
 class HidBackend;
+class MessagesPane;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
 class QSettings;
 class QSplitter;
 class QTextBrowser;
@@ -24,6 +33,8 @@ public:
     QTextBrowser *descriptionPane() const { return descView; }
     QSplitter *splitterWidget() const { return splitter; }
     QSettings *settingsStore() const { return settings; }
+    QLineEdit *filterField() const { return filter; }
+    MessagesPane *messagesPane() const { return messages; }
     // The HID device calls the device commands' workers use, not owned; null (the default)
     // for the real device.
     void setHidBackend(HidBackend *backend) { hidBackend = backend; }
@@ -42,6 +53,18 @@ protected slots:
     void devCOMport();
 
 private:
+    void buildWorkbench();
+    // The title names what is shown (a file, or the device's software id) and marks changes.
+    void setShownName(const QString &name);
+    void updateTitleAndStatus();
+    // Lists what was reported while `run` ran in the messages pane, and opens the pane when
+    // `failed` says the command failed.
+    void showMessages(const QList<Diagnostic> &reported, bool failed);
+    void setDeviceCommandsEnabled(bool enabled);
+    void showStartHelp();
+    // The link the device commands use, as the status bar names it.
+    QString linkText() const;
+
     // Shared by the device commands: the worker for the chosen link, the wait with its
     // progress dialog, and the message for a failed transfer.
     Device *devCreate();
@@ -51,10 +74,19 @@ private:
     // null after the failure's message box.
     std::unique_ptr<Device> devRun(const std::function<void(Device &)> &start);
 
-    QSettings *settings;
-    QSplitter *splitter;
-    ConfTree *tree;
-    QTextBrowser *descView;
+    QSettings *settings = nullptr;
+    QSplitter *splitter = nullptr;
+    ConfTree *tree = nullptr;
+    QTextBrowser *descView = nullptr;
     HidBackend *hidBackend = nullptr;
+    QLineEdit *filter = nullptr;
+    QLabel *matchLabel = nullptr;
+    MessagesPane *messages = nullptr;
+    QMenu *deviceMenu = nullptr;
+    QLabel *statusLink = nullptr;
+    QLabel *statusDevice = nullptr;
+    QLabel *statusFile = nullptr;
+    QLabel *statusChanges = nullptr;
+    QString shownName;
     bool transferRunning = false; // a device command is between creating and deleting its worker
 };

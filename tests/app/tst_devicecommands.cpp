@@ -4,6 +4,7 @@
 // HTTP server. Every dialog is answered from a timer the way a user would answer it.
 #include "tests/support/devicefiles.h"
 #include "app/mainwindow.h"
+#include "app/messagespane.h"
 #include "device/device.h"
 #include "device/hidbackend.h"
 #include "device/portlist.h"
@@ -419,11 +420,9 @@ void TestDeviceCommands::download_installsDescriptionAndValues()
     Responder responder(&window);
     QString rowTextAtBox;
     responder.onBox = [&](QMessageBox *) {
-        // The values are refreshed after the box: mark the row to see it rewritten.
-        if (QTreeWidgetItem *row = rowOf(tree, QStringLiteral("Address"))) {
+        // The values are in the tree when the box reports them.
+        if (QTreeWidgetItem *row = rowOf(tree, QStringLiteral("Address")))
             rowTextAtBox = row->text(1);
-            row->setText(1, QStringLiteral("stale"));
-        }
     };
     trigger(window, ActDownload);
 
@@ -439,7 +438,10 @@ void TestDeviceCommands::download_installsDescriptionAndValues()
     QVERIFY(row);
     QCOMPARE(row->text(1), tree->format->text(tree->format->idOf(QStringLiteral("Address"))));
     QVERIFY(row->text(1).startsWith(QLatin1String("12")));
-    QVERIFY(!rowTextAtBox.isEmpty());
+    QCOMPARE(rowTextAtBox, row->text(1));
+    // What was downloaded is the baseline: nothing is marked changed, the title names the device.
+    QCOMPARE(tree->changedCount(), 0);
+    QVERIFY(window.windowTitle().startsWith(QString::fromLatin1(DemoId)));
     if (fetched) {
         QVERIFY2(server.onlyRequested("GET /confxml2/VANT-DEMO-1.xml HTTP/1.1"),
                  server.requestLines().join('|').constData());
@@ -480,9 +482,10 @@ void TestDeviceCommands::download_imageDoesNotFit_formatErrorAndRefresh()
     window.setHidBackend(hid.get());
     ConfTree *tree = window.confTree();
     Responder responder(&window);
+    QString rowTextAtBox;
     responder.onBox = [&](QMessageBox *) {
         if (QTreeWidgetItem *row = rowOf(tree, QStringLiteral("Address")))
-            row->setText(1, QStringLiteral("stale"));
+            rowTextAtBox = row->text(1);
     };
     trigger(window, ActDownload);
 
@@ -494,7 +497,10 @@ void TestDeviceCommands::download_imageDoesNotFit_formatErrorAndRefresh()
     QTreeWidgetItem *row = rowOf(tree, QStringLiteral("Address"));
     QVERIFY(row);
     QCOMPARE(row->text(1), tree->format->text(tree->format->idOf(QStringLiteral("Address"))));
-    QVERIFY(row->text(1) != QLatin1String("stale"));
+    QCOMPARE(rowTextAtBox, row->text(1));
+    // The messages pane tells what did not fit.
+    QVERIFY(!window.messagesPane()->isHidden());
+    QVERIFY2(window.messagesPane()->text().contains(QLatin1String("Bad")), qPrintable(window.messagesPane()->text()));
 }
 
 void TestDeviceCommands::download_descriptionUnobtainable_treeUntouched_data()

@@ -5,6 +5,9 @@
 #include "format/ui/valueeditors.h"
 #include "tree/confrow.h"
 #include "tree/ui/qmytreewidgetitem.h"
+#include "tree/why.h"
+
+#include <QUndoStack>
 
 namespace {
 
@@ -18,11 +21,41 @@ int varIdOf(const QTreeWidgetItem *item)
     return item->type() - QMyTreeWidgetItem::VarTypeBase;
 }
 
+// A description's text without its markup, for finding a row by what its description says.
+QString plainText(const QString &html)
+{
+    QString text;
+    text.reserve(html.size());
+    bool inTag = false;
+    for (const QChar c : html) {
+        if (c == QLatin1Char('<'))
+            inTag = true;
+        else if (c == QLatin1Char('>'))
+            inTag = false, text += QLatin1Char(' ');
+        else if (!inTag)
+            text += c;
+    }
+    return text;
+}
+
+struct RowIndex {
+    QHash<QString, QList<QMyTreeWidgetItem *>> byVariable;
+    QHash<int, QList<QMyTreeWidgetItem *>> byId;
+};
+
 // The row and the rows below it, detached: they are added to the view in one step. Each
-// rendered row is listed under every variable its conditions mention.
-QTreeWidgetItem *renderRows(const ConfRow *row, QHash<QString, QList<QMyTreeWidgetItem *>> &byVariable)
+// rendered row is listed under every variable its conditions mention, and under its own
+// variable's id.
+QTreeWidgetItem *renderRows(const ConfRow *row, const ConfFormat *format, RowIndex &index)
 {
     auto *item = new QMyTreeWidgetItem(row);
+    QString search = row->label() + QLatin1Char('\n') + plainText(row->desc());
+    if (!row->isGroup()) {
+        index.byId[row->varId()].append(item);
+        search += QLatin1Char('\n') + format->nameOf(row->varId());
+    }
+    item->searchText = search.toCaseFolded();
+    auto &byVariable = index.byVariable;
     QStringList mentioned;
     for (const LogicExpr *condition : {row->enabledCondition(), row->visibleCondition()}) {
         if (condition)
@@ -35,7 +68,7 @@ QTreeWidgetItem *renderRows(const ConfRow *row, QHash<QString, QList<QMyTreeWidg
         QList<QTreeWidgetItem *> children;
         children.reserve(row->childCount());
         for (int i = 0; i < row->childCount(); ++i)
-            children.append(renderRows(row->child(i), byVariable));
+            children.append(renderRows(row->child(i), format, index));
         item->addChildren(children);
     }
     return item;
@@ -44,11 +77,13 @@ QTreeWidgetItem *renderRows(const ConfRow *row, QHash<QString, QList<QMyTreeWidg
 } // namespace
 
 ConfTree::ConfTree(QWidget *parent)
-    : QTreeWidget(parent)
+    : QTreeWidget(parent), undo(new QUndoStack(this))
 {
     setHeaderLabels({tr("Property"), tr("Value")});
     connect(this, &QTreeWidget::itemDoubleClicked, this, &ConfTree::itemClicked);
     connect(this, &QTreeWidget::currentItemChanged, this, &ConfTree::itemActivated);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, &ConfTree::contextMenu);
 }
 
 ConfTree::~ConfTree()
@@ -58,6 +93,10 @@ ConfTree::~ConfTree()
     disconnect(this, &QTreeWidget::itemDoubleClicked, this, &ConfTree::itemClicked);
     disconnect(this, &QTreeWidget::currentItemChanged, this, &ConfTree::itemActivated);
     rowsByVariable.clear();
+    rowsById.clear();
+    // The window that listens to the stack may be half gone; its steps go with it unheard.
+    undo->blockSignals(true);
+    undo->clear();
     clear();
     rows.reset();
     delete format;
@@ -65,19 +104,30 @@ ConfTree::~ConfTree()
 
 void ConfTree::install(std::unique_ptr<ConfFormat> newFormat, const QString &id, std::unique_ptr<ConfRow> top)
 {
+    // Steps hold values by name: they carry over to a new reading of the same description,
+    // not to another one.
+    if (id != formatId || !format)
+        undo->clear();
     rowsByVariable.clear();
+    rowsById.clear();
     clear();
     rows = std::move(top);
     delete format;
     format = newFormat.release();
     formatId = id;
-    QTreeWidgetItem *item = renderRows(rows.get(), rowsByVariable);
+    baselineValues = valuesOf(*format);
+    RowIndex index;
+    QTreeWidgetItem *item = renderRows(rows.get(), format, index);
+    rowsByVariable = std::move(index.byVariable);
+    rowsById = std::move(index.byId);
     updateValue(item);
     addTopLevelItem(item);
     updateExpr(QString(), item);
     item->setExpanded(true);
     for (int i = 0; i < item->childCount(); ++i)
         applyExpansion(item->child(i));
+    applyFilter();
+    emit changesChanged(0);
 }
 
 void ConfTree::applyExpansion(QTreeWidgetItem *item)
@@ -100,12 +150,15 @@ void ConfTree::itemClicked(QTreeWidgetItem *item, int column)
     if (!item->flags().testFlag(Qt::ItemIsEnabled))
         return;
     const int id = varIdOf(item);
+    const QString name = format->nameOf(id);
+    const ValueSet before = valuesOf(*format, {name});
     if (!editors::edit(this, *format, id, item->text(0)))
         return;
-    const QString name = format->nameOf(id);
     diagOut("Var %s changed\n", qPrintable(name));
-    updateValue(item);
-    updateExpr(name);
+    const ValueSet after = valuesOf(*format, {name});
+    if (!after.empty() && !before.at(name).sameAs(after.at(name), format->varByName(name)->kind))
+        pushValuesStep(tr("Set %1 to %2").arg(item->text(0), format->text(id).trimmed()), before, after);
+    valuesChanged({name});
 }
 
 void ConfTree::itemActivated(QTreeWidgetItem *item, QTreeWidgetItem *prev)
@@ -114,7 +167,13 @@ void ConfTree::itemActivated(QTreeWidgetItem *item, QTreeWidgetItem *prev)
     if (!format || !item)
         return;
     const auto *row = dynamic_cast<const QMyTreeWidgetItem *>(item);
-    emit showDesc(row ? row->confRow()->desc() : QString());
+    QString desc = row ? row->confRow()->desc() : QString();
+    QStringList why = whyLines(item);
+    for (QString &line : why)
+        line = line.toHtmlEscaped();
+    if (!why.isEmpty())
+        desc += QStringLiteral("<p><i>") + why.join(QStringLiteral("<br>")) + QStringLiteral("</i></p>");
+    emit showDesc(desc);
 }
 
 void ConfTree::updateValue(QTreeWidgetItem *item)
@@ -126,6 +185,8 @@ void ConfTree::updateValue(QTreeWidgetItem *item)
             updateValue(item->child(i));
     } else {
         item->setText(1, format->text(varIdOf(item)));
+        if (auto *row = dynamic_cast<QMyTreeWidgetItem *>(item))
+            markChange(row);
     }
 }
 
@@ -160,14 +221,20 @@ void ConfTree::refreshConditions(QMyTreeWidgetItem *row, const QString &var)
     // Only the row's own condition is asked; the view greys and hides the rows below a
     // greyed or hidden group by itself.
     const ConfRow *model = row->confRow();
-    if (model->enabledDependsOn(var)) {
+    const bool enabledAsked = model->enabledDependsOn(var);
+    const bool visibleAsked = model->visibleDependsOn(var);
+    if (enabledAsked) {
+        row->conditionEnabled = model->isEnabled(format);
         const Qt::ItemFlags flags = row->flags();
-        row->setFlags(model->isEnabled(format) ? flags | Qt::ItemIsEnabled : flags & ~Qt::ItemIsEnabled);
+        row->setFlags(row->conditionEnabled ? flags | Qt::ItemIsEnabled : flags & ~Qt::ItemIsEnabled);
     }
-    if (model->visibleDependsOn(var)) {
-        const bool visible = model->isVisible(format);
-        if (row->treeWidget())
-            row->setHidden(!visible);
+    if (visibleAsked)
+        row->conditionVisible = model->isVisible(format);
+    if (enabledAsked || visibleAsked) {
+        const QString why = whyLines(row).join(QLatin1Char('\n'));
+        row->setToolTip(0, why);
+        row->setToolTip(1, why);
+        showRowState(row);
     }
 }
 

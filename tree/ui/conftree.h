@@ -1,22 +1,29 @@
 #pragma once
 // The two-column property tree: group titles and variable labels with their value texts.
 // It owns the loaded format, so the commands find the current format and its id here.
+#include "format/valueset.h"
 #include "tree/treeloader.h"
 
 #include <QHash>
+#include <QIcon>
 #include <QList>
 #include <QString>
 #include <QTreeWidget>
+#include <functional>
 #include <memory>
 
 class ConfFormat;
 class ConfRow;
 class QMyTreeWidgetItem;
+class QUndoStack;
 
 class ConfTree : public QTreeWidget, public TreeLoader
 {
     Q_OBJECT
 public:
+    // Set on a variable row's value column while its value differs from the baseline.
+    enum { ChangedRole = Qt::UserRole + 1 };
+
     explicit ConfTree(QWidget *parent = nullptr);
     ~ConfTree() override;
 
@@ -31,14 +38,55 @@ public:
     bool loadFormatFile(const QString &fileName, const QString &expectedId);
     // The description of an id from "confxml/", downloaded once when the local file fails.
     bool loadFormat(const QString &id);
-    // A value file: first the description its root names, then its values.
+    // A value file: first the description its root names, read anew, then its values, which
+    // become the baseline.
     bool openConfFile(const QString &fileName);
 
     ConfFormat *format = nullptr; // owned; null until a description has been installed
     QString formatId;
 
+    // The values a user compares against: those of the last open, download or new
+    // description, and of the last save or upload. A variable whose value differs is marked.
+    void setBaseline();
+    const ValueSet &baseline() const { return baselineValues; }
+    int changedCount() const;
+    bool isChanged(const QTreeWidgetItem *item) const;
+
+    // Every change of values is a step on this stack: an edit, a revert, a load of values
+    // into the shown description. Installing another description empties it.
+    QUndoStack *undoStack() const { return undo; }
+    // Reads the description of `id` anew, then runs `load`, which fills in values. When the
+    // description shown before had the same id, the change of values is one step named
+    // `text` (the stack is kept across the new reading). *described tells whether the
+    // description loaded; the result is what load returned.
+    bool loadWithDescription(const QString &id, const QString &text, const std::function<bool()> &load,
+                             bool *described);
+    // The row's variable (every variable) back to its baseline value, as one step.
+    void revert(QTreeWidgetItem *item);
+    void revertAll();
+    // Refreshes what depends on the named values (every value for a null list): texts,
+    // change marks, conditions, the filter.
+    void valuesChanged(const QStringList &names = QStringList());
+
+    // Find: rows whose label, variable name, value text or description contains the text,
+    // in any letter case, with their groups; an empty text shows every row.
+    void setFilterText(const QString &text);
+    // Only the rows whose value differs from the baseline, with their groups.
+    void setChangedOnly(bool on);
+    // Rows hidden by their condition shown greyed and in italics.
+    void setShowHidden(bool on);
+    bool showsHidden() const { return showHidden; }
+    // Rows that match the filter text and are on the list (every shown row without a text).
+    int matchCount() const { return matches; }
+
+    // The lines that say why the row is greyed or hidden; empty when it is neither.
+    QStringList whyLines(const QTreeWidgetItem *item) const;
+
 signals:
     void showDesc(QString desc);
+    // The number of values that differ from the baseline, after every change of it.
+    void changesChanged(int count);
+    void filterMatched(int count);
 
 public slots:
     // Double-click: edit the row's variable.
@@ -52,8 +100,18 @@ public slots:
     void updateExpr(QString var);
     void updateExpr();
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void applyExpansion(QTreeWidgetItem *item);
+    void markChange(QMyTreeWidgetItem *row);
+    void pushValuesStep(const QString &text, const ValueSet &before, const ValueSet &after);
+    void contextMenu(const QPoint &pos);
+    QIcon changedMarker() const;
+    void applyFilter();
+    bool filterRow(QMyTreeWidgetItem *row);
+    void showRowState(QMyTreeWidgetItem *row);
     // Evaluates again the row's conditions that mention var (every one for a null name).
     void refreshConditions(QMyTreeWidgetItem *row, const QString &var);
 
@@ -61,4 +119,14 @@ private:
     // The rendered rows whose conditions mention each variable, so that an edit asks those
     // rows alone instead of walking a tree of thousands.
     QHash<QString, QList<QMyTreeWidgetItem *>> rowsByVariable;
+    // The rendered rows of each variable id, so that a change of one value refreshes its rows.
+    QHash<int, QList<QMyTreeWidgetItem *>> rowsById;
+
+    ValueSet baselineValues;
+    QUndoStack *undo;
+    QString filterFolded; // case-folded
+    bool changedOnly = false;
+    bool showHidden = false;
+    int matches = 0;
+    mutable QIcon marker;
 };

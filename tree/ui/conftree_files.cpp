@@ -5,6 +5,8 @@
 #include "tree/ui/conftree.h"
 #include "tree/descriptionfile.h"
 
+#include <QFileInfo>
+
 bool ConfTree::loadFormatFile(const QString &fileName, const QString &expectedId)
 {
     Description description;
@@ -29,7 +31,12 @@ bool ConfTree::openConfFile(const QString &fileName)
 {
     bool ok = false;
     const QDomDocument document = loadXmlDocumentWithBackup(fileName, &ok);
-    if (!ok || !loadFormat(rootFormatId(document)))
+    if (!ok)
         return false;
-    return format->loadValues(fileName);
+    bool described = false;
+    const bool loaded = loadWithDescription(rootFormatId(document), tr("Open %1").arg(QFileInfo(fileName).fileName()),
+                                            [&] { return format->loadValues(fileName); }, &described);
+    if (loaded)
+        setBaseline();
+    return loaded;
 }

@@ -19,6 +19,14 @@ public:
 
     const ConfRow *confRow() const { return model; }
 
+    // What the row's own conditions say now; the view takes a greyed or hidden group's
+    // rows along by itself.
+    bool conditionEnabled = true;
+    bool conditionVisible = true;
+    bool filteredOut = false; // by the find text or the changed-only view
+    // Label, variable name and description, case-folded, for finding the row.
+    QString searchText;
+
 private:
     const ConfRow *model;
 };

@@ -1,0 +1,68 @@
+#include "app/messagespane.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QTreeWidget>
+
+namespace {
+
+QString severityText(DiagSeverity severity)
+{
+    switch (severity) {
+    case DiagSeverity::Error:
+        return MessagesPane::tr("Error");
+    case DiagSeverity::Warning:
+        return MessagesPane::tr("Warning");
+    case DiagSeverity::Info:
+        break;
+    }
+    return MessagesPane::tr("Information");
+}
+
+} // namespace
+
+MessagesPane::MessagesPane(QWidget *parent)
+    : QDockWidget(tr("Messages"), parent), list(new QTreeWidget(this))
+{
+    setObjectName(QStringLiteral("messagesPane"));
+    list->setRootIsDecorated(false);
+    list->setHeaderLabels({tr("Severity"), tr("Where"), tr("Message")});
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list->header()->setStretchLastSection(true);
+    list->setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto *copy = new QAction(tr("Copy all"), list);
+    connect(copy, &QAction::triggered, this, &MessagesPane::copyAll);
+    list->addAction(copy);
+    setWidget(list);
+}
+
+void MessagesPane::setMessages(const QList<Diagnostic> &messages)
+{
+    list->clear();
+    for (const Diagnostic &d : messages) {
+        auto *item = new QTreeWidgetItem(list, {severityText(d.severity), d.location.toString(), d.text.trimmed()});
+        item->setData(0, Qt::UserRole, int(d.severity));
+    }
+}
+
+int MessagesPane::count() const
+{
+    return list->topLevelItemCount();
+}
+
+QString MessagesPane::text() const
+{
+    QStringList lines;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *item = list->topLevelItem(i);
+        lines << item->text(0) + QLatin1Char('\t') + item->text(1) + QLatin1Char('\t') + item->text(2);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+void MessagesPane::copyAll() const
+{
+    QApplication::clipboard()->setText(text());
+}
