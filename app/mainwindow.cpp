@@ -147,7 +147,7 @@ void MainWindow::buildWorkbench()
     addToolBar(Qt::TopToolBarArea, findBar);
     connect(filter, &QLineEdit::textChanged, tree, &ConfTree::setFilterText);
     connect(tree, &ConfTree::filterMatched, this, [this](int count) {
-        matchLabel->setText(filter->text().isEmpty() ? QString() : tr("%n match(es)", nullptr, count));
+        matchLabel->setText(filter->text().isEmpty() ? QString() : tr("Matches: %1").arg(count));
     });
 
     messages = new MessagesPane(this);
@@ -177,10 +177,10 @@ void MainWindow::updateTitleAndStatus()
 {
     const int changes = tree->changedCount();
     const QString base = tr("VANT /// Device Configurator");
-    setWindowTitle(shownName.isEmpty() ? base : shownName + QStringLiteral("[*] - ") + base);
+    setWindowTitle(shownName.isEmpty() ? base + QStringLiteral("[*]") : shownName + QStringLiteral("[*] - ") + base);
     setWindowModified(changes > 0);
     statusFile->setText(shownName);
-    statusChanges->setText(tree->format ? tr("%n changed value(s)", nullptr, changes) : QString());
+    statusChanges->setText(tree->format ? tr("Changed: %1").arg(changes) : QString());
     statusLink->setText(tr("Link: %1").arg(linkText()));
     if (!tree->format)
         showStartHelp();
@@ -221,7 +221,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     const QString question = tr("Do you really want to exit ?");
     const auto answer = QMessageBox::question(
         this, tr("Question"),
-        changes > 0 ? tr("%n changed value(s) not saved.", nullptr, changes) + QLatin1Char('\n') + question : question,
+        changes > 0 ? tr("Values changed and not saved: %1.").arg(changes) + QLatin1Char('\n') + question : question,
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer == QMessageBox::Yes)
         event->accept();

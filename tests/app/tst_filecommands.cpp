@@ -2,6 +2,7 @@
 // the real file dialogs answered by typing a path, with real files in a temporary working
 // directory and a loopback description server for descriptions that are not there.
 #include "app/mainwindow.h"
+#include "app/messagespane.h"
 #include "download/descriptionserver.h"
 #include "download/ui/formatdl.h"
 #include "fetchtestutil.h"
@@ -12,6 +13,7 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QUndoStack>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTreeWidgetItem>
@@ -72,6 +74,8 @@ private slots:
     void open_fails_showsErrorAndStillRefreshes_data();
     void open_fails_showsErrorAndStillRefreshes();
     void open_cancelled_changesNothing();
+    void open_sameDescriptionTwice_eachLoadOneUndoStep();
+    void open_brokenDescription_messagesSayWhereAndBoxCarriesThem();
 
 private:
     void trigger(const QString &actionText);
@@ -521,6 +525,66 @@ void TestFileCommands::open_cancelled_changesNothing()
     // Nothing was refreshed either.
     QCOMPARE(row(QStringLiteral("B"))->text(1), shown);
     QVERIFY(row(QStringLiteral("B"))->isHidden());
+}
+
+void TestFileCommands::open_sameDescriptionTwice_eachLoadOneUndoStep()
+{
+    loadDescription();
+    const auto open = [this](const QByteArray &vars) {
+        QVERIFY(writeFile(QStringLiteral("values.xml"), valueFile("FC-1", vars)));
+        ModalDriver driver;
+        FileDialogSeen dialog;
+        answerFileDialog(driver, QDir().absoluteFilePath(QStringLiteral("values.xml")), &dialog);
+        trigger(QStringLiteral("&Open"));
+        QCOMPARE(driver.unexpected.join(QLatin1Char('|')), QString());
+    };
+    open("<Var name=\"b\" value=\"42\"/>\n");
+    open("<Var name=\"b\" value=\"7\"/>\n<Var name=\"on\" value=\"1\"/>\n");
+    QCOMPARE(var("b").value, 7);
+    QCOMPARE(tree->undoStack()->count(), 2);
+    QCOMPARE(tree->undoStack()->undoText(), QStringLiteral("Open values.xml"));
+    // What was opened is the baseline: nothing is changed, the title names the file.
+    QCOMPARE(tree->changedCount(), 0);
+    QVERIFY(window->windowTitle().startsWith(QStringLiteral("values.xml")));
+
+    tree->undoStack()->undo();
+    QCOMPARE(var("b").value, 42);
+    QCOMPARE(var("on").value, 0);
+    QVERIFY(row(QStringLiteral("B"))->text(1).startsWith(QStringLiteral("42")));
+    QVERIFY(row(QStringLiteral("B"))->isHidden()); // its condition reads "on" again
+    QCOMPARE(tree->changedCount(), 2);
+    QVERIFY(window->isWindowModified());
+    tree->undoStack()->redo();
+    QCOMPARE(var("b").value, 7);
+}
+
+void TestFileCommands::open_brokenDescription_messagesSayWhereAndBoxCarriesThem()
+{
+    QVERIFY(writeFile(QStringLiteral("confxml/FC-9.xml"),
+                      "<Device id=\"FC-9\">\n<Format>\n<byte name=\"a\" size=\"x\"/>\n<frob name=\"b\"/>\n"
+                      "</Format>\n<Tree name=\"T\"/></Device>\n"));
+    QVERIFY(writeFile(QStringLiteral("values.xml"), valueFile("FC-9", "<Var name=\"a\" value=\"1\"/>\n")));
+    server->setReply(CannedReply::make(404, "Not Found", "none"));
+    ModalDriver driver;
+    FileDialogSeen dialog;
+    QString details;
+    answerFileDialog(driver, QDir().absoluteFilePath(QStringLiteral("values.xml")), &dialog);
+    bool downloadSeen = false;
+    expectDownloadDialog(driver, &downloadSeen);
+    driver.then([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        QVERIFY(box);
+        details = box->detailedText();
+        gui::click(modal, QDialogButtonBox::Ok);
+    });
+    trigger(QStringLiteral("&Open"));
+    QCOMPARE(driver.pendingSteps(), 0);
+    QCOMPARE(driver.unexpected.join(QLatin1Char('|')), QString());
+    const QString messages = window->messagesPane()->text();
+    QVERIFY(!window->messagesPane()->isHidden());
+    // The line of the description that failed, with its file and line.
+    QVERIFY2(messages.contains(QStringLiteral("confxml/FC-9.xml:4")), qPrintable(messages));
+    QVERIFY2(details.contains(QStringLiteral("confxml/FC-9.xml:4")), qPrintable(details));
 }
 
 VANT_GUI_TEST_MAIN(TestFileCommands)

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QDomDocument>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QSettings>
@@ -79,6 +80,8 @@ private slots:
     void ctrlC_opensLinkSettingsInsteadOfCopying_data();
     void ctrlC_opensLinkSettingsInsteadOfCopying();
     void descriptionPane_showsWhatTheTreeSends();
+    void findField_keysStayInsideIt();
+    void changes_inTitleStatusAndExitQuestion();
 };
 
 void TestMainWindow::initTestCase()
@@ -135,7 +138,9 @@ void TestMainWindow::menus()
 void TestMainWindow::construction_panesAndNothingElse()
 {
     MainWindow window;
-    QCOMPARE(window.windowTitle(), QStringLiteral("VANT /// Device Configurator"));
+    // "[*]" is where the modified marker goes; it shows nothing while nothing changed.
+    QCOMPARE(window.windowTitle(), QStringLiteral("VANT /// Device Configurator[*]"));
+    QVERIFY(!window.isWindowModified());
     // The find bar above the tree and the status bar.
     QCOMPARE(window.findChildren<QToolBar *>().size(), 1);
     QCOMPARE(window.findChild<QToolBar *>()->findChild<QLineEdit *>(), window.filterField());
@@ -437,6 +442,69 @@ void TestMainWindow::descriptionPane_showsWhatTheTreeSends()
 
     emit tree->showDesc(QString());
     QVERIFY(window.descriptionPane()->toPlainText().isEmpty());
+}
+
+void TestMainWindow::findField_keysStayInsideIt()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QLineEdit *field = window.filterField();
+    QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+    QTRY_VERIFY(field->hasFocus());
+    QTest::keyClicks(field, QStringLiteral("baud"));
+    QCOMPARE(field->text(), QStringLiteral("baud"));
+
+    // Copy and cut work on the field's text; neither opens the link settings nor leaves.
+    ModalDriver driver; // any dialog that opened would be unexpected
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("baud"));
+    QTest::keyClick(field, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(field->text(), QString());
+    QVERIFY(window.isVisible());
+    QTest::keyClicks(field, QStringLiteral("x"));
+    QTest::keyClick(field, Qt::Key_Escape);
+    QCOMPARE(field->text(), QString());
+    QCOMPARE(driver.unexpected, QStringList());
+}
+
+void TestMainWindow::changes_inTitleStatusAndExitQuestion()
+{
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    ConfTree *tree = window.confTree();
+    QDomDocument doc;
+    QVERIFY(doc.setContent(QStringLiteral("<D id=\"P\"><Format><byte name=\"a\"/></Format>"
+                                          "<Tree name=\"Top\"><Var var=\"a\" name=\"A\"/></Tree></D>")));
+    const QDomElement root = doc.documentElement();
+    std::unique_ptr<ConfFormat> format(
+        ConfFormat::create(QStringLiteral("P"), root.firstChildElement(QStringLiteral("Format"))));
+    std::unique_ptr<ConfRow> rows = tree->loadGroup(root.firstChildElement(QStringLiteral("Tree")), format.get());
+    tree->install(std::move(format), QStringLiteral("P"), std::move(rows));
+    QVERIFY(!window.isWindowModified());
+
+    tree->format->varByName(QStringLiteral("a"))->value = 3;
+    tree->valuesChanged({QStringLiteral("a")});
+    QVERIFY(window.isWindowModified());
+    QVERIFY(window.statusBar()->findChildren<QLabel *>().size() >= 4);
+    bool counted = false;
+    for (const QLabel *label : window.statusBar()->findChildren<QLabel *>())
+        counted = counted || label->text() == QStringLiteral("Changed: 1");
+    QVERIFY(counted);
+
+    ModalDriver driver;
+    gui::BoxSeen box;
+    driver.then([&](QWidget *modal) {
+        box = gui::readBox(modal);
+        gui::click(modal, QDialogButtonBox::No);
+    });
+    QVERIFY(!window.close());
+    QCOMPARE(box.text, QStringLiteral("Values changed and not saved: 1.\nDo you really want to exit ?"));
+
+    tree->setBaseline();
+    QVERIFY(!window.isWindowModified());
 }
 
 VANT_GUI_TEST_MAIN(TestMainWindow)

@@ -35,7 +35,8 @@ Texts startAndRead()
     Startup::installTranslation(appTranslator, QStringLiteral("vant-conf_"));
     MainWindow window;
     Texts t;
-    t.title = window.windowTitle();
+    // As shown: the modified marker "[*]" shows nothing while nothing changed.
+    t.title = window.isWindowModified() ? QStringLiteral("(modified)") : window.windowTitle().remove(QStringLiteral("[*]"));
     t.header = window.confTree()->headerItem()->text(0);
     t.fileMenu = window.menuBar()->actions().at(0)->text();
     const auto actions = window.menuBar()->actions().at(0)->menu()->actions();

@@ -11,6 +11,7 @@
 #include <QDomDocument>
 #include <QInputDialog>
 #include <QSignalSpy>
+#include <QUndoStack>
 
 namespace {
 
@@ -45,6 +46,14 @@ const char *const Description = R"(<Device id="T1">
 </Tree>
 </Device>)";
 
+const char *const CyrillicDescription = R"(<Device id="T3">
+<Format><word name="speed" suffix="об/мин"/><byte name="baud" select="9600|19200"/></Format>
+<Tree name="Привод">
+  <Group name="Двигатель"><Var var="speed" name="Скорость">Частота вращения</Var></Group>
+  <Group name="Связь"><Var var="baud" name="Baud rate"/></Group>
+</Tree>
+</Device>)";
+
 const char *const SecondDescription = R"(<Device id="T2">
 <Format><dword name="count"/></Format>
 <Tree name="Other device"><Var var="count" name="Count"/></Tree>
@@ -71,6 +80,12 @@ private slots:
     void updateValue_refreshesRowAndRowsBelow();
     void showDesc_followsTheCurrentRow();
     void empty_slotsDoNothing();
+
+    void filter_listsMatchesWithTheirGroups_data();
+    void filter_listsMatchesWithTheirGroups();
+    void changes_markedAgainstBaseline_undoRedoRevert();
+    void why_tooltipOfGreyedRow();
+    void keyboard_enterOpensEditor();
 
 private:
     bool installFrom(const char *xml);
@@ -382,6 +397,156 @@ void TestConfTree::empty_slotsDoNothing()
     QCOMPARE(spy.size(), 0);
     QCOMPARE(item->text(1), QString());
     QCOMPARE(driver.unexpected, QStringList());
+}
+
+void TestConfTree::filter_listsMatchesWithTheirGroups_data()
+{
+    QTest::addColumn<QByteArray>("description");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("showHidden");
+    QTest::addColumn<QStringList>("listed"); // the shown variable rows, in tree order
+    QTest::addColumn<int>("matches");
+    // T1 at its initial values: mode off hides Manual (with Start); Start is hidden by power too.
+    QTest::newRow("label") << QByteArray(Description) << "stale" << false << QStringList{"Stale"} << 1;
+    QTest::newRow("variable name, any case") << QByteArray(Description) << "SPARE" << false << QStringList{"Both"} << 1;
+    QTest::newRow("description text") << QByteArray(Description) << "operating" << false << QStringList{"Mode"} << 1;
+    QTest::newRow("value text") << QByteArray(Description) << "00:00" << false << QStringList{"Locked start"} << 1;
+    QTest::newRow("a row hidden by its condition stays hidden")
+        << QByteArray(Description) << "start" << false << QStringList{"Locked start"} << 1;
+    QTest::newRow("unless hidden rows are shown")
+        << QByteArray(Description) << "start" << true << QStringList{"Start", "Locked start"} << 2;
+    QTest::newRow("nothing") << QByteArray(Description) << "zzz" << false << QStringList() << 0;
+    QTest::newRow("Cyrillic label in other case") << QByteArray(CyrillicDescription) << QString::fromUtf8("СКОР")
+                                                  << false << QStringList{QString::fromUtf8("Скорость")} << 1;
+    QTest::newRow("Cyrillic description") << QByteArray(CyrillicDescription) << QString::fromUtf8("вращения")
+                                          << false << QStringList{QString::fromUtf8("Скорость")} << 1;
+    QTest::newRow("group label") << QByteArray(CyrillicDescription) << QString::fromUtf8("связь") << false
+                                 << QStringList() << 1;
+}
+
+void TestConfTree::filter_listsMatchesWithTheirGroups()
+{
+    QFETCH(QByteArray, description);
+    QFETCH(QString, text);
+    QFETCH(bool, showHidden);
+    QFETCH(QStringList, listed);
+    QFETCH(int, matches);
+    QVERIFY(installFrom(description.constData()));
+    QSignalSpy matched(tree, &ConfTree::filterMatched);
+    tree->setShowHidden(showHidden);
+    tree->setFilterText(text);
+    QCOMPARE(matched.last().first().toInt(), matches);
+    QCOMPARE(tree->matchCount(), matches);
+    QStringList shownRows;
+    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+        auto *item = static_cast<QMyTreeWidgetItem *>(*it);
+        if (!item->isGroup() && shown(item->text(0)))
+            shownRows << item->text(0);
+    }
+    QCOMPARE(shownRows, listed);
+
+    // An empty text gives every row back, hidden ones as their conditions say.
+    tree->setFilterText(QString());
+    tree->setShowHidden(false);
+    QCOMPARE(tree->matchCount(), 0);
+    if (description == Description) {
+        QVERIFY(shown(QStringLiteral("Power")));
+        QVERIFY(row("Manual")->isHidden());
+    }
+}
+
+void TestConfTree::changes_markedAgainstBaseline_undoRedoRevert()
+{
+    const auto marked = [this](const char *label) {
+        return row(QString::fromLatin1(label))->data(1, ConfTree::ChangedRole).toBool();
+    };
+    QSignalSpy changes(tree, &ConfTree::changesChanged);
+    ModalDriver driver;
+    driver.then([&](QWidget *modal) {
+        auto *combo = modal->findChild<QComboBox *>();
+        QVERIFY(combo);
+        combo->setFocus();
+        QTest::keyClick(combo, Qt::Key_Down); // off -> manual
+        gui::click(modal, QDialogButtonBox::Ok);
+    });
+    gui::DiagLines diag;
+    doubleClick(QStringLiteral("Mode"));
+    QCOMPARE(driver.unexpected, QStringList());
+    QCOMPARE(var("mode")->value, 1);
+    QVERIFY(marked("Mode"));
+    QVERIFY(row("Mode")->font(1).bold());
+    QVERIFY(!marked("Power"));
+    QCOMPARE(tree->changedCount(), 1);
+    QCOMPARE(changes.last().first().toInt(), 1);
+    QCOMPARE(tree->undoStack()->count(), 1);
+    QCOMPARE(tree->undoStack()->undoText(), QStringLiteral("Set Mode to manual"));
+    QVERIFY(!row("Manual")->isHidden()); // conditions follow the edit
+
+    // Changed only: the row with its groups, nothing else.
+    tree->setChangedOnly(true);
+    QVERIFY(shown(QStringLiteral("Mode")));
+    QVERIFY(!shown(QStringLiteral("Power")));
+    tree->setChangedOnly(false);
+
+    // Undo puts the value, the text, the mark and the conditions back; redo again.
+    tree->undoStack()->undo();
+    QCOMPARE(var("mode")->value, 0);
+    QCOMPARE(row("Mode")->text(1), QStringLiteral("off"));
+    QVERIFY(!marked("Mode"));
+    QVERIFY(row("Manual")->isHidden());
+    tree->undoStack()->redo();
+    QCOMPARE(var("mode")->value, 1);
+    QVERIFY(marked("Mode"));
+    QVERIFY(!row("Manual")->isHidden());
+
+    // Revert is a step too.
+    tree->revert(row("Mode"));
+    QCOMPARE(var("mode")->value, 0);
+    QCOMPARE(tree->undoStack()->undoText(), QStringLiteral("Revert Mode"));
+    tree->undoStack()->undo();
+    QCOMPARE(var("mode")->value, 1);
+
+    // A save makes the current values the baseline; Revert all then has nothing to do.
+    tree->setBaseline();
+    QVERIFY(!marked("Mode"));
+    QCOMPARE(tree->changedCount(), 0);
+    const int steps = tree->undoStack()->count();
+    tree->revertAll();
+    QCOMPARE(tree->undoStack()->count(), steps);
+
+    // Another description clears the steps.
+    QVERIFY(installFrom(SecondDescription));
+    QCOMPARE(tree->undoStack()->count(), 0);
+}
+
+void TestConfTree::why_tooltipOfGreyedRow()
+{
+    QCOMPARE(row("Level")->toolTip(0), QStringLiteral("Enabled when: power. Now: power = 0 (off)."));
+    QCOMPARE(row("Both")->toolTip(1),
+             QStringLiteral("Enabled when: power and other = 9. Now: power = 0 (off), other = 0. False: power; other = 9."));
+    QCOMPARE(row("Power")->toolTip(0), QString());
+    // The description pane shows it for a row that can be made current.
+    tree->setShowHidden(true);
+    QSignalSpy desc(tree, &ConfTree::showDesc);
+    tree->setCurrentItem(row("Manual"));
+    QVERIFY(!desc.isEmpty());
+    QVERIFY2(desc.last().first().toString().contains(QStringLiteral("Shown when: mode = 1. Now: mode = 0 (off).")),
+             qPrintable(desc.last().first().toString()));
+}
+
+void TestConfTree::keyboard_enterOpensEditor()
+{
+    tree->setCurrentItem(row("Mode"));
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_F2}) {
+        ModalDriver driver;
+        bool opened = false;
+        driver.then([&](QWidget *modal) {
+            opened = true;
+            gui::click(modal, QDialogButtonBox::Cancel);
+        });
+        QTest::keyClick(tree, key);
+        QVERIFY(opened);
+    }
 }
 
 VANT_GUI_TEST_MAIN(TestConfTree)

@@ -110,7 +110,7 @@ private:
     void contextMenu(const QPoint &pos);
     QIcon changedMarker() const;
     void applyFilter();
-    bool filterRow(QMyTreeWidgetItem *row);
+    bool filterRow(QMyTreeWidgetItem *row, bool groupsReachable);
     void showRowState(QMyTreeWidgetItem *row);
     // Evaluates again the row's conditions that mention var (every one for a null name).
     void refreshConditions(QMyTreeWidgetItem *row, const QString &var);

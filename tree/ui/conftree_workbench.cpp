@@ -227,8 +227,9 @@ void ConfTree::setShowHidden(bool on)
 }
 
 // True when the row or a row below it is on the list. Only the rows that match are counted;
-// their groups are shown, expanded, to lead to them.
-bool ConfTree::filterRow(QMyTreeWidgetItem *row)
+// their groups are shown, expanded, to lead to them. groupsReachable: no group above the row
+// is hidden by its condition (or hidden rows are shown).
+bool ConfTree::filterRow(QMyTreeWidgetItem *row, bool groupsReachable)
 {
     const bool filtering = !filterFolded.isEmpty() || changedOnly;
     bool matched = true;
@@ -237,10 +238,11 @@ bool ConfTree::filterRow(QMyTreeWidgetItem *row)
             || (!row->isGroup() && row->text(1).toCaseFolded().contains(filterFolded));
     if (changedOnly)
         matched = matched && isChanged(row);
-    const bool reachable = row->conditionVisible || showHidden;
+    // A row under a hidden group is out of reach as much as a hidden row itself.
+    const bool reachable = groupsReachable && (row->conditionVisible || showHidden);
     bool below = false;
     for (int i = 0; i < row->childCount(); ++i) {
-        if (auto *child = static_cast<QMyTreeWidgetItem *>(row->child(i)); filterRow(child))
+        if (auto *child = static_cast<QMyTreeWidgetItem *>(row->child(i)); filterRow(child, reachable))
             below = true;
     }
     const bool listed = reachable && (matched || below);
@@ -259,7 +261,7 @@ void ConfTree::applyFilter()
     auto *top = static_cast<QMyTreeWidgetItem *>(topLevelItem(0));
     if (top) {
         setUpdatesEnabled(false);
-        filterRow(top);
+        filterRow(top, true);
         // The top row is the description itself: always there to hold the rows.
         top->filteredOut = false;
         showRowState(top);
