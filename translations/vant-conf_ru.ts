@@ -74,6 +74,33 @@
         <source>%1 bytes</source>
         <translation>%1 байт</translation>
     </message>
+    <message>
+        <source>These characters cannot be stored on the device (%1): %2</source>
+        <translation>Эти символы нельзя сохранить в устройстве (%1): %2</translation>
+    </message>
+</context>
+<context>
+    <name>ConfRow</name>
+    <message>
+        <source>Enabled when: %1.</source>
+        <translation>Доступно, когда: %1.</translation>
+    </message>
+    <message>
+        <source>Shown when: %1.</source>
+        <translation>Показано, когда: %1.</translation>
+    </message>
+    <message>
+        <source>(no such variable)</source>
+        <translation>(нет такой переменной)</translation>
+    </message>
+    <message>
+        <source>Now: %1.</source>
+        <translation>Сейчас: %1.</translation>
+    </message>
+    <message>
+        <source>False: %1.</source>
+        <translation>Ложно: %1.</translation>
+    </message>
 </context>
 <context>
     <name>ConfTree</name>
@@ -88,6 +115,30 @@
     <message>
         <source>Unnamed</source>
         <translation>Без имени</translation>
+    </message>
+    <message>
+        <source>Set %1 to %2</source>
+        <translation>%1 = %2</translation>
+    </message>
+    <message>
+        <source>Open %1</source>
+        <translation>Открыть %1</translation>
+    </message>
+    <message>
+        <source>Revert %1</source>
+        <translation>Вернуть %1</translation>
+    </message>
+    <message>
+        <source>Revert all</source>
+        <translation>Вернуть всё</translation>
+    </message>
+    <message>
+        <source>Edit value</source>
+        <translation>Изменить значение</translation>
+    </message>
+    <message>
+        <source>Revert</source>
+        <translation>Вернуть</translation>
     </message>
 </context>
 <context>
@@ -319,6 +370,133 @@ No Internet connection ?</source>
     <message>
         <source>Error saving file.</source>
         <translation>Ошибка сохранения файла.</translation>
+    </message>
+    <message>
+        <source>automatic</source>
+        <translation>автоматически</translation>
+    </message>
+    <message>
+        <source>Device: %1, %2</source>
+        <translation>Устройство: %1, %2</translation>
+    </message>
+    <message>
+        <source>Download</source>
+        <translation>Считывание</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Правка</translation>
+    </message>
+    <message>
+        <source>&amp;Undo</source>
+        <translation>&amp;Отменить</translation>
+    </message>
+    <message>
+        <source>Ctrl+Z</source>
+        <comment>Edit|Undo</comment>
+        <translation>Ctrl+Z</translation>
+    </message>
+    <message>
+        <source>&amp;Redo</source>
+        <translation>&amp;Повторить</translation>
+    </message>
+    <message>
+        <source>Ctrl+Shift+Z</source>
+        <comment>Edit|Redo</comment>
+        <translation>Ctrl+Shift+Z</translation>
+    </message>
+    <message>
+        <source>Ctrl+Y</source>
+        <comment>Edit|Redo</comment>
+        <translation>Ctrl+Y</translation>
+    </message>
+    <message>
+        <source>Revert &amp;all</source>
+        <translation>Вернуть &amp;всё</translation>
+    </message>
+    <message>
+        <source>&amp;Find</source>
+        <translation>&amp;Найти</translation>
+    </message>
+    <message>
+        <source>Ctrl+F</source>
+        <comment>Edit|Find</comment>
+        <translation>Ctrl+F</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Вид</translation>
+    </message>
+    <message>
+        <source>&amp;Changed only</source>
+        <translation>Только &amp;изменённые</translation>
+    </message>
+    <message>
+        <source>Show &amp;hidden rows</source>
+        <translation>Показать &amp;скрытые строки</translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>Поиск</translation>
+    </message>
+    <message>
+        <source>Find a setting (Ctrl+F)</source>
+        <translation>Найти параметр (Ctrl+F)</translation>
+    </message>
+    <message>
+        <source>Matches: %1</source>
+        <translation>Найдено: %1</translation>
+    </message>
+    <message>
+        <source>Changed: %1</source>
+        <translation>Изменено: %1</translation>
+    </message>
+    <message>
+        <source>Link: %1</source>
+        <translation>Связь: %1</translation>
+    </message>
+    <message>
+        <source>&lt;p&gt;To begin, download the configuration from the device (Device &amp;gt; Download configuration, Ctrl+D) or open a value file (File &amp;gt; Open, Ctrl+O).&lt;/p&gt;</source>
+        <translation>&lt;p&gt;Для начала считайте конфигурацию из устройства (Устройство &amp;gt; Считать конфигурацию, Ctrl+D) или откройте файл значений (Файл &amp;gt; Открыть, Ctrl+O).&lt;/p&gt;</translation>
+    </message>
+    <message>
+        <source>Values changed and not saved: %1.</source>
+        <translation>Изменено и не сохранено значений: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>MessagesPane</name>
+    <message>
+        <source>Error</source>
+        <translation>Ошибка</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Предупреждение</translation>
+    </message>
+    <message>
+        <source>Information</source>
+        <translation>Информация</translation>
+    </message>
+    <message>
+        <source>Messages</source>
+        <translation>Сообщения</translation>
+    </message>
+    <message>
+        <source>Severity</source>
+        <translation>Важность</translation>
+    </message>
+    <message>
+        <source>Where</source>
+        <translation>Где</translation>
+    </message>
+    <message>
+        <source>Message</source>
+        <translation>Сообщение</translation>
+    </message>
+    <message>
+        <source>Copy all</source>
+        <translation>Копировать всё</translation>
     </message>
 </context>
 </TS>

@@ -10,11 +10,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ConfRow", text);
-}
-
 bool isWordChar(QChar c)
 {
     return c.isLetterOrNumber() || c == QLatin1Char('[') || c == QLatin1Char(']') || c == QLatin1Char('.')
@@ -116,7 +111,7 @@ QString conditionValues(const LogicExpr &condition, const ConfFormat *format)
         QString entry = name + QStringLiteral(" = ") + QString::number(value);
         const ConfVar *var = format ? format->varByName(name) : nullptr;
         if (!var)
-            entry += QLatin1Char(' ') + tr("(no such variable)");
+            entry += QLatin1Char(' ') + QCoreApplication::translate("ConfRow", "(no such variable)");
         else if (var->kind == KindInt && value >= 0 && value < var->items.size())
             entry += QStringLiteral(" (") + var->items.at(value) + QLatin1Char(')');
         shown << entry;
@@ -138,13 +133,13 @@ QStringList whyLines(const ConfRow &row, const ConfFormat *format)
     const auto explain = [&](const LogicExpr *condition, const char *heading) {
         if (!condition || condition->evaluate(format))
             return;
-        QString line = tr(heading).arg(condition->source());
+        QString line = QCoreApplication::translate("ConfRow", heading).arg(condition->source());
         const QString values = conditionValues(*condition, format);
         if (!values.isEmpty())
-            line += QLatin1Char(' ') + tr("Now: %1.").arg(values);
+            line += QLatin1Char(' ') + QCoreApplication::translate("ConfRow", "Now: %1.").arg(values);
         const QStringList parts = falseParts(condition->source(), format);
         if (!parts.isEmpty() && !(parts.size() == 1 && parts.first() == condition->source().trimmed()))
-            line += QLatin1Char(' ') + tr("False: %1.").arg(parts.join(QStringLiteral("; ")));
+            line += QLatin1Char(' ') + QCoreApplication::translate("ConfRow", "False: %1.").arg(parts.join(QStringLiteral("; ")));
         lines << line;
     };
     explain(row.enabledCondition(), QT_TRANSLATE_NOOP("ConfRow", "Enabled when: %1."));
