@@ -34,6 +34,7 @@ constexpr double FrameTargetMs = 16.0;
 constexpr double MemoryTargetRatio = 1.5;
 constexpr double StartupTargetRatio = 1.3;
 constexpr int EditRuns = 101;
+constexpr int FilterRuns = 101;
 constexpr int MemoryRuns = 3;
 constexpr int StartupWarmupRuns = 2;
 constexpr int StartupRuns = 21;
@@ -121,6 +122,14 @@ void countRows(QTreeWidgetItem *item, const QString &var, RowCounts &counts)
         countRows(item->child(i), var, counts);
 }
 
+int countAll(const QTreeWidgetItem *item)
+{
+    int rows = 1;
+    for (int i = 0; i < item->childCount(); ++i)
+        rows += countAll(item->child(i));
+    return rows;
+}
+
 // Median milliseconds of the refresh an edit of var causes (the edited row's value, then
 // the conditions that mention var), and of that refresh with the view's relayout and
 // repaint that follow it. The value flips between 0 and 1 at each edit.
@@ -148,6 +157,31 @@ void timeEdits(ConfTree &tree, const QString &var, double *refreshMs, double *fr
     }
     *refreshMs = median(refresh);
     *frameMs = median(frame);
+}
+
+// Find: the refiltering one keystroke causes, as the user types a name letter by letter and
+// deletes it again, over every row of the description.
+void benchFilter(ConfTree &tree)
+{
+    const QString typed = QStringLiteral("v501");
+    std::vector<double> times;
+    QElapsedTimer timer;
+    int matches = 0;
+    while (int(times.size()) < FilterRuns) {
+        for (int length = 1; length <= typed.size() * 2 && int(times.size()) < FilterRuns; ++length) {
+            const int shown = length <= typed.size() ? length : typed.size() * 2 - length;
+            timer.start();
+            tree.setFilterText(typed.left(shown));
+            times.push_back(timer.nsecsElapsed() / 1e6);
+            if (shown == typed.size())
+                matches = tree.matchCount();
+        }
+    }
+    tree.setFilterText(QString());
+    const double ms = median(times);
+    std::printf("P6 filter of %d rows after a keystroke: median %.2f ms (target %.0f ms: %s); \"%s\" matches %d rows\n",
+                tree.topLevelItem(0) ? countAll(tree.topLevelItem(0)) : 0, ms, FrameTargetMs,
+                verdict(ms <= FrameTargetMs), qPrintable(typed), matches);
 }
 
 int benchEdit(const QString &path, const bench::GeneratedDescription &gen)
@@ -188,6 +222,7 @@ int benchEdit(const QString &path, const bench::GeneratedDescription &gen)
     timeEdits(tree, plain, &refreshMs, &frameMs);
     std::printf("   edit of %s (no condition mentions it): refresh median %.2f ms, with repaint %.2f ms\n",
                 qPrintable(plain), refreshMs, frameMs);
+    benchFilter(tree);
     std::fflush(stdout);
     return 0;
 }

@@ -230,12 +230,10 @@ void ConfTree::refreshConditions(QMyTreeWidgetItem *row, const QString &var)
     }
     if (visibleAsked)
         row->conditionVisible = model->isVisible(format);
-    if (enabledAsked || visibleAsked) {
-        const QString why = whyLines(row).join(QLatin1Char('\n'));
-        row->setToolTip(0, why);
-        row->setToolTip(1, why);
+    // The why-text of the tooltip is made when it is asked for: an edit may change the state
+    // of a thousand rows, and a tooltip is read for one.
+    if (visibleAsked)
         showRowState(row);
-    }
 }
 
 void ConfTree::updateExpr(QString var)

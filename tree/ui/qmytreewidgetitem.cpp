@@ -1,9 +1,22 @@
 #include "tree/ui/qmytreewidgetitem.h"
 
 #include "tree/confrow.h"
+#include "tree/ui/conftree.h"
 
 QMyTreeWidgetItem::QMyTreeWidgetItem(const ConfRow *row)
     : QTreeWidgetItem(row->isGroup() ? GroupType : VarTypeBase + row->varId()), model(row)
 {
     setText(0, row->label());
+}
+
+QVariant QMyTreeWidgetItem::data(int column, int role) const
+{
+    if (role == Qt::ToolTipRole) {
+        if (const auto *tree = qobject_cast<const ConfTree *>(treeWidget())) {
+            const QStringList why = tree->whyLines(this);
+            if (!why.isEmpty())
+                return why.join(QLatin1Char('\n'));
+        }
+    }
+    return QTreeWidgetItem::data(column, role);
 }

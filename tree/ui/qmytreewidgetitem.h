@@ -19,6 +19,9 @@ public:
 
     const ConfRow *confRow() const { return model; }
 
+    // The tooltip of a greyed or hidden row says why it is; asked of the tree that shows it.
+    QVariant data(int column, int role) const override;
+
     // What the row's own conditions say now; the view takes a greyed or hidden group's
     // rows along by itself.
     bool conditionEnabled = true;
