@@ -1,11 +1,15 @@
 // Takes the picture of the configurator for the documentation: the main window with the demo
-// configuration opened the way File > Open opens it, the Russian interface, the groups
-// expanded and one row's description in the lower pane. Run from a working directory that
+// configuration opened the way File > Open opens it, the Russian interface, two values
+// changed since (marked), the rows found by a word in the find bar, and one row's description
+// in the lower pane. Run from a working directory that
 // holds the translations and "confxml/"; the window is rendered off screen and saved as PNG.
 #include "app/mainwindow.h"
 #include "app/startup.h"
 #include "format/appidentity.h"
+#include "format/confformat.h"
 #include "tree/ui/conftree.h"
+
+#include <QLineEdit>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -21,7 +25,10 @@ namespace {
 
 constexpr int SettleMs = 300;
 const QString ValueFile = QStringLiteral("confxml/samples/VANT-DEMO-1-values.xml");
-const QString CurrentRowLabel = QStringLiteral("Mode");
+const QString CurrentRowLabel = QStringLiteral("Scale");
+const QString FindText = QStringLiteral("scale");
+// Changed after opening, so the picture shows their marks.
+const QStringList ChangedVars = {QStringLiteral("Ch[0].Scale"), QStringLiteral("Ch[2].Scale")};
 // Folded so that the picture shows both states of a group row and more of the tree.
 const QStringList CollapsedGroups = {QStringLiteral("Network"), QStringLiteral("Serial line")};
 
@@ -74,6 +81,11 @@ int main(int argc, char *argv[])
     }
     tree->updateValues();
     tree->updateExpr();
+    for (const QString &name : ChangedVars) {
+        if (ConfVar *var = tree->format->varByName(name))
+            var->floatValue *= 2.0f;
+    }
+    tree->valuesChanged();
     tree->expandAll();
     for (const QString &label : CollapsedGroups) {
         if (QTreeWidgetItem *row = findRow(tree->topLevelItem(0), label))
@@ -82,6 +94,7 @@ int main(int argc, char *argv[])
     tree->header()->resizeSection(0, 330);
     if (QTreeWidgetItem *row = findRow(tree->topLevelItem(0), CurrentRowLabel))
         tree->setCurrentItem(row);
+    window.filterField()->setText(FindText);
     window.splitterWidget()->setSizes({440, 120});
     settle();
 
