@@ -197,7 +197,12 @@ void MainWindow::showStartHelp()
 void MainWindow::showMessages(const QList<Diagnostic> &reported, bool failed)
 {
     messages->setMessages(reported);
-    if (failed && !reported.isEmpty())
+    // A warning (a value out of its range, a backup used in place of a damaged file) is
+    // news the user has to see even when the command itself succeeded.
+    bool warned = false;
+    for (const Diagnostic &d : reported)
+        warned = warned || d.severity != DiagSeverity::Info;
+    if ((failed || warned) && !reported.isEmpty())
         messages->show();
 }
 

@@ -192,7 +192,8 @@ int hidDownload(HidLink &link, Device &device)
             return ProtocolError;
         image.append(reinterpret_cast<const char *>(block), HidBlockSize);
         device.setImage(image);
-        device.setProgress(int(image.size() * 100 / ImageCapacity));
+        // Against what this device holds, so the bar reaches its end.
+        device.setProgress(int(qMin<qint64>(100, image.size() * 100 / size)));
         if (device.isCancelRequested())
             return Canceled;
     }

@@ -72,6 +72,20 @@ int startSending(SerialLink &link, Device &device, uchar command)
     }
 }
 
+// A download's progress against the image's real size, known from its first block: the
+// 16-bit data size, the header and the CRC, in whole blocks. Before that, or for a header
+// that says more than a device holds, against the most a device holds.
+int downloadProgress(const QByteArray &image)
+{
+    qint64 total = ImageCapacity;
+    if (image.size() >= 2) {
+        const qint64 announced = uchar(image[0]) | uchar(image[1]) << 8;
+        const qint64 blocks = (announced + 4 + BlockDataSize - 1) / BlockDataSize;
+        total = qMin<qint64>(blocks * BlockDataSize, ImageCapacity);
+    }
+    return int(qMin<qint64>(100, image.size() * 100 / total));
+}
+
 void setIdentifiers(Device &device, const QByteArray &text)
 {
     const qsizetype lineFeed = text.indexOf('\n');
@@ -242,9 +256,9 @@ int serialDownload(SerialLink &link, Device &device)
     QByteArray image;
     device.setImage(image);
     while (outcome == Block::Done) {
-        device.setProgress(int(image.size() * 100 / ImageCapacity));
         image.append(reinterpret_cast<const char *>(link.frameData()), BlockDataSize);
         device.setImage(image);
+        device.setProgress(downloadProgress(image));
         sendByte(link, ACK);
         outcome = xmReceiveBlock(link, NextBlockTimeoutMs);
         if (device.isCancelRequested())

@@ -3,6 +3,8 @@
 
 #include "format/confformat.h"
 #include "format/diag.h"
+
+#include <limits>
 #include "format/xmldoc.h"
 
 #include <QDomDocument>
@@ -104,6 +106,39 @@ void setValue(ConfVar &var, const QString &text)
     }
 }
 
+// A value outside its variable's range or items loads as it is, as it always has; the line
+// lets the user find it.
+void reportOutOfRange(const ConfVar &var, const QDomElement &element)
+{
+    const DiagContext at(element);
+    const QByteArray name = var.name.toLocal8Bit();
+    switch (var.kind) {
+    case KindInt:
+    case KindTime:
+    case KindIp:
+        if (!var.items.isEmpty() && (var.value < 0 || var.value >= var.items.size()))
+            diagOutWarning("Var %s: value %d is not one of its %d items\n", name.constData(), int(var.value),
+                           int(var.items.size()));
+        else if (var.items.isEmpty() && (var.value < var.min || var.value > var.max))
+            diagOutWarning("Var %s: value %d is outside %d..%d\n", name.constData(), int(var.value), int(var.min),
+                           int(var.max));
+        break;
+    case KindFloat: {
+        // Without min and max the description gives the smallest positive and the largest
+        // float; only bounds it names are held against a value.
+        const bool lowerNamed = var.floatMin != std::numeric_limits<float>::min();
+        const bool upperNamed = var.floatMax != std::numeric_limits<float>::max();
+        if ((lowerNamed && var.floatValue < var.floatMin) || (upperNamed && var.floatValue > var.floatMax))
+            diagOutWarning("Var %s: value %s is outside %s..%s\n", name.constData(),
+                           floatText(var.floatValue).toLatin1().constData(), floatText(var.floatMin).toLatin1().constData(),
+                           floatText(var.floatMax).toLatin1().constData());
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 QDomDocument valuesDocument(const ConfFormat &format)
 {
     QDomImplementation impl;
@@ -167,6 +202,7 @@ bool ConfFormat::loadValues(const QString &path)
             }
         }
         setValue(it->second, value);
+        reportOutOfRange(it->second, e);
     }
     return true;
 }

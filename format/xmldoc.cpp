@@ -222,8 +222,13 @@ QDomDocument loadXmlDocumentWithBackup(const QString &path, bool *ok)
 {
     bool loaded = false;
     QDomDocument doc = loadXmlDocument(path, &loaded);
-    if (!loaded)
+    if (!loaded) {
         doc = loadXmlDocument(backupPath(path), &loaded);
+        // Said, so that nobody takes the older values or description for the file's own.
+        if (loaded)
+            diagOutWarning("File '%s' does not load; its backup '%s' was used\n", path.toLocal8Bit().constData(),
+                           backupPath(path).toLocal8Bit().constData());
+    }
     if (ok)
         *ok = loaded;
     return doc;

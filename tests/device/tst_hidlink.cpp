@@ -279,7 +279,8 @@ void TestHidLink::download_capacity_setsRequestsAndLength()
     QCOMPARE(sim->calls.size(), 2 * (requests + 1));
     const QByteArray received = device.image();
     QCOMPARE(received, (stored + QByteArray(16384, char(0xFF))).left(requests * 64));
-    QCOMPARE(device.progress(), requests * 64 * 100 / 16384);
+    // Against what this device holds: the bar reaches its end.
+    QCOMPARE(device.progress(), requests > 0 ? 100 : 0);
     QCOMPARE(sim->openCount(), 0);
 }
 

@@ -87,6 +87,7 @@ private slots:
     void unplug_duringWait_endsAtOnce_data();
     void unplug_duringWait_endsAtOnce();
 
+    void download_progressFollowsAnnouncedSize();
     void hostileDevice_clearErrorAndBoundedResult_data();
     void hostileDevice_clearErrorAndBoundedResult();
 
@@ -371,8 +372,26 @@ void TestSerialProtocol::download_fullImage_andOneBlockTooMany()
     QCOMPARE(int(device.image().size()), int(sent.size()));
     QCOMPARE(device.image(), sent);
     QCOMPARE(peer.readFor(100).toHex(' '), QByteArray());
-    // The last progress shown is that before the last block was stored.
-    QCOMPARE(device.progress(), qMax(0, qMin(blocks, 128) - 1) * 128 * 100 / 16384);
+    // Every block stored is counted; a full image ends the bar.
+    if (blocks >= 128)
+        QCOMPARE(device.progress(), 100);
+}
+
+// The bar follows the size the image's header announces once the first block is in: 300
+// data bytes, header and CRC take three blocks.
+void TestSerialProtocol::download_progressFollowsAnnouncedSize()
+{
+    QByteArray first = pattern(128, 1);
+    first[0] = char(300 & 0xFF);
+    first[1] = char(300 >> 8);
+    SerialLink link;
+    link.openScripted({{}, idReply("VANT-HW-1\nVANT-DEMO-1"), {}, frame(1, first), frame(2, pattern(128, 2)),
+                       frame(3, pattern(128, 3)), "\x04"});
+    Device device(QStringLiteral("scripted"));
+    QList<int> seen;
+    connect(&device, &Device::progressChanged, this, [&](int value) { seen << value; }, Qt::DirectConnection);
+    QCOMPARE(serialDownload(link, device), int(Ok));
+    QCOMPARE(seen, (QList<int>{33, 66, 100}));
 }
 
 void TestSerialProtocol::upload_200Bytes_twoFramesThenEot()

@@ -20,6 +20,7 @@ private slots:
     void load_values_data();
     void load_values();
     void load_unstorableString_keptWithDiagnostic();
+    void load_outOfRange_loadsWithDiagnostic();
     void load_refused_data();
     void load_refused();
     void load_fallsBackToBackup();
@@ -327,6 +328,31 @@ void TestValueFile::load_unstorableString_keptWithDiagnostic()
     QCOMPARE(seen.first().text, QString::fromUtf8("Var h: characters 'Ω✓' cannot be stored in CP1251, value kept\n"));
     QCOMPARE(seen.first().location.file, path);
     QCOMPARE(seen.first().location.line, 2);
+}
+
+void TestValueFile::load_outOfRange_loadsWithDiagnostic()
+{
+    auto f = formatFromXml("<Format><word name='w' min='1' max='10'/><byte name='s' select='a|b'/>"
+                           "<float name='f' min='-1' max='1'/><float name='g'/><dword name='d'/></Format>");
+    QVERIFY(f);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("v.xml");
+    QVERIFY(writeFile(path, "<Configuration id='test'>\n<Var name='w' value='11'/>\n<Var name='s' value='2'/>\n"
+                            "<Var name='f' value='1.5'/>\n<Var name='g' value='-7'/>\n<Var name='d' value='-5'/>\n"
+                            "</Configuration>"));
+    QList<Diagnostic> seen;
+    const DiagHandler previous = setDiagHandler([&](const Diagnostic &d) { seen.append(d); });
+    const bool loaded = f->loadValues(path);
+    setDiagHandler(previous);
+    QVERIFY(loaded);
+    // Loaded as they are; each named once, at its line. A float without bounds and a plain
+    // number without them are left alone.
+    QCOMPARE(varNamed(f.get(), "w")->value, 11);
+    QStringList lines;
+    for (const Diagnostic &d : seen)
+        lines << QString::number(d.location.line) + QLatin1Char(' ') + d.text;
+    QCOMPARE(lines, (QStringList{"2 Var w: value 11 is outside 1..10\n", "3 Var s: value 2 is not one of its 2 items\n",
+                                 "4 Var f: value 1.5 is outside -1..1\n"}));
 }
 
 void TestValueFile::load_refused_data()

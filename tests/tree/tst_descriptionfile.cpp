@@ -275,7 +275,8 @@ void TestDescriptionFile::loadFormatFile_brokenFile_usesBackup()
     QVERIFY(writeFile(QStringLiteral("confxml/NEW.xml.bak"), New));
     gui::DiagLines diag;
     QVERIFY(tree->loadFormatFile(QStringLiteral("confxml/NEW.xml"), QStringLiteral("NEW")));
-    QCOMPARE(diag.out, QByteArray());
+    // The user is told that the older copy is in use.
+    QCOMPARE(diag.out, QByteArray("File 'confxml/NEW.xml' does not load; its backup 'confxml/NEW.xml.bak' was used\n"));
     QVERIFY2(diag.err.startsWith("Parse error for file 'confxml/NEW.xml': "), diag.err.constData());
     QCOMPARE(tree->formatId, QStringLiteral("NEW"));
 
