@@ -114,7 +114,7 @@ void countRows(QTreeWidgetItem *item, const QString &var, RowCounts &counts)
                 ++counts.conditionsOnVar;
         }
     }
-    if (!item->flags().testFlag(Qt::ItemIsEnabled))
+    if (auto *row = dynamic_cast<QMyTreeWidgetItem *>(item); row && row->isGreyed())
         ++counts.greyed;
     if (item->isHidden())
         ++counts.hidden;

@@ -140,6 +140,10 @@
         <source>Revert</source>
         <translation>Вернуть</translation>
     </message>
+    <message>
+        <source>Group &quot;%1&quot;: %2</source>
+        <translation>Группа «%1»: %2</translation>
+    </message>
 </context>
 <context>
     <name>FormatDL</name>

@@ -180,10 +180,10 @@ void TestConfTree::install_fillsValuesEvaluatesConditionsAndExpands()
     QVERIFY(row("Manual")->isHidden());
     QVERIFY(row("Auto")->isHidden());
     QVERIFY(row("Start")->isHidden());
-    QVERIFY(!row("Level")->flags().testFlag(Qt::ItemIsEnabled));
-    QVERIFY(row("Stale")->flags().testFlag(Qt::ItemIsEnabled));
-    QVERIFY(!row("Both")->flags().testFlag(Qt::ItemIsEnabled));
-    QVERIFY(row("Power")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(row("Level")->isGreyed());
+    QVERIFY(!row("Stale")->isGreyed());
+    QVERIFY(row("Both")->isGreyed());
+    QVERIFY(!row("Power")->isGreyed());
 
     QVERIFY(row("Device")->isExpanded());
     QVERIFY(row("Manual")->isExpanded());
@@ -231,15 +231,15 @@ void TestConfTree::edit_reevaluatesExactlyTheConditionsMentioningTheVariable()
     QCOMPARE(row("Power")->text(1), QStringLiteral("on"));
 
     // Mentioning power, wherever they are (Start sits inside two groups, one hidden).
-    QVERIFY(row("Level")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(!row("Level")->isGreyed());
     QVERIFY(!row("Start")->isHidden());
-    QVERIFY(row("Both")->flags().testFlag(Qt::ItemIsEnabled)); // reads the current "other"
+    QVERIFY(!row("Both")->isGreyed()); // reads the current "other"
     // Not mentioning power: untouched, stale on purpose.
-    QVERIFY(row("Stale")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(!row("Stale")->isGreyed());
     QVERIFY(row("Manual")->isHidden());
 
     tree->updateExpr();
-    QVERIFY(!row("Stale")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(row("Stale")->isGreyed());
 }
 
 void TestConfTree::edit_cancelled_printsAndRefreshesNothing()
@@ -253,7 +253,7 @@ void TestConfTree::edit_cancelled_printsAndRefreshesNothing()
     QCOMPARE(driver.pendingSteps(), 0);
     QCOMPARE(diag.out, QByteArray());
     QCOMPARE(row("Power")->text(1), QStringLiteral("off"));
-    QVERIFY(!row("Level")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(row("Level")->isGreyed());
     QVERIFY(row("Start")->isHidden());
 }
 
@@ -309,21 +309,21 @@ void TestConfTree::hiddenRow_takesChildrenAlongAndGivesThemBack()
     QVERIFY(shown(QStringLiteral("Level")));
     QVERIFY(shown(QStringLiteral("Spare")));
     QVERIFY(!shown(QStringLiteral("Start")));
-    QVERIFY(!row("Level")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(row("Level")->isGreyed());
 }
 
 void TestConfTree::updateExpr_nullNameMeansAllEmptyMeansNone()
 {
     var("power")->value = 1;
     tree->updateExpr(QStringLiteral(""));
-    QVERIFY(!row("Level")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(row("Level")->isGreyed());
     QVERIFY(row("Start")->isHidden());
 
     tree->updateExpr(QStringLiteral("Power")); // names match case-sensitively
-    QVERIFY(!row("Level")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(row("Level")->isGreyed());
 
     tree->updateExpr(QString());
-    QVERIFY(row("Level")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(!row("Level")->isGreyed());
     QVERIFY(!row("Start")->isHidden());
 }
 
@@ -332,8 +332,8 @@ void TestConfTree::updateExpr_fromRow_staysInsideItsSubtree()
     var("power")->value = 1;
     tree->updateExpr(QStringLiteral("power"), row(QStringLiteral("Timing")));
     QVERIFY(!row("Start")->isHidden());
-    QVERIFY(!row("Level")->flags().testFlag(Qt::ItemIsEnabled));
-    QVERIFY(!row("Both")->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(row("Level")->isGreyed());
+    QVERIFY(row("Both")->isGreyed());
 }
 
 void TestConfTree::updateValue_refreshesRowAndRowsBelow()
@@ -367,7 +367,9 @@ void TestConfTree::showDesc_followsTheCurrentRow()
     QCOMPARE(spy.size(), 3);
     QCOMPARE(spy.at(0).at(0).toString(), row("Device")->confRow()->desc());
     QCOMPARE(spy.at(1).at(0).toString(), row("Power")->confRow()->desc());
-    QCOMPARE(spy.at(2).at(0).toString(), QString());
+    // No description of its own; it is under the hidden group Manual, and the pane says why.
+    QCOMPARE(spy.at(2).at(0).toString(),
+             QStringLiteral("<p><i>Group &quot;Manual&quot;: Shown when: mode = 1. Now: mode = 0 (off).</i></p>"));
 
     // Installing clears the rows; the null current row in between publishes nothing.
     QVERIFY(installFrom(SecondDescription));
@@ -521,13 +523,24 @@ void TestConfTree::changes_markedAgainstBaseline_undoRedoRevert()
 
 void TestConfTree::why_tooltipOfGreyedRow()
 {
-    QCOMPARE(row("Level")->toolTip(0), QStringLiteral("Enabled when: power. Now: power = 0 (off)."));
+    // Its own condition, then the hidden group it is in.
+    QCOMPARE(row("Level")->toolTip(0), QStringLiteral("Enabled when: power. Now: power = 0 (off).\n"
+                                                      "Group \"Manual\": Shown when: mode = 1. Now: mode = 0 (off)."));
     QCOMPARE(row("Both")->toolTip(1),
              QStringLiteral("Enabled when: power and other = 9. Now: power = 0 (off), other = 0. False: power; other = 9."));
     QCOMPARE(row("Power")->toolTip(0), QString());
-    // The description pane shows it for a row that can be made current.
-    tree->setShowHidden(true);
+    // A row greyed by its group says so.
+    QCOMPARE(row("Locked start")->toolTip(0),
+             QStringLiteral("Group \"Locked\": Enabled when: power. Now: power = 0 (off)."));
+    // A greyed row can be made current, so the description pane shows its why-text too.
     QSignalSpy desc(tree, &ConfTree::showDesc);
+    tree->setCurrentItem(row("Level"));
+    QCOMPARE(tree->currentItem(), row("Level"));
+    QVERIFY2(desc.last().first().toString().contains(QStringLiteral("Enabled when: power. Now: power = 0 (off).")),
+             qPrintable(desc.last().first().toString()));
+    QCOMPARE(row("Level")->data(0, Qt::ForegroundRole).value<QBrush>(),
+             tree->palette().brush(QPalette::Disabled, QPalette::Text));
+    tree->setShowHidden(true);
     tree->setCurrentItem(row("Manual"));
     QVERIFY(!desc.isEmpty());
     QVERIFY2(desc.last().first().toString().contains(QStringLiteral("Shown when: mode = 1. Now: mode = 0 (off).")),

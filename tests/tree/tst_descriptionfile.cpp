@@ -186,7 +186,7 @@ void TestDescriptionFile::loadFormatFile_installsWholeDescription()
     QVERIFY(level);
     QCOMPARE(level->text(1), tree->format->text(tree->format->idOf(QStringLiteral("level"))));
     QVERIFY(!level->text(1).isEmpty());
-    QVERIFY(!level->flags().testFlag(Qt::ItemIsEnabled));
+    QVERIFY(static_cast<QMyTreeWidgetItem *>(level)->isGreyed());
     QTreeWidgetItem *settings = rowByLabel(QStringLiteral("Settings"));
     QVERIFY(settings->isHidden());
     QVERIFY(settings->isExpanded());

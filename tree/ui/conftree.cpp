@@ -145,9 +145,9 @@ void ConfTree::itemClicked(QTreeWidgetItem *item, int column)
     Q_UNUSED(column);
     if (!format || !item || isGroupRow(item))
         return;
-    // The tree view reports double-clicks on disabled rows as well; a greyed row (or one in
-    // a greyed group) must not open its editor.
-    if (!item->flags().testFlag(Qt::ItemIsEnabled))
+    // A greyed row (or one in a greyed group) can be selected, so that its description and
+    // why-text can be read, but not edited.
+    if (auto *row = dynamic_cast<QMyTreeWidgetItem *>(item); row && row->isGreyed())
         return;
     const int id = varIdOf(item);
     const QString name = format->nameOf(id);
@@ -184,9 +184,12 @@ void ConfTree::updateValue(QTreeWidgetItem *item)
         for (int i = 0; i < item->childCount(); ++i)
             updateValue(item->child(i));
     } else {
-        item->setText(1, format->text(varIdOf(item)));
-        if (auto *row = dynamic_cast<QMyTreeWidgetItem *>(item))
+        const QString text = format->text(varIdOf(item));
+        item->setText(1, text);
+        if (auto *row = dynamic_cast<QMyTreeWidgetItem *>(item)) {
+            row->searchValue = text.toCaseFolded();
             markChange(row);
+        }
     }
 }
 
@@ -223,11 +226,10 @@ void ConfTree::refreshConditions(QMyTreeWidgetItem *row, const QString &var)
     const ConfRow *model = row->confRow();
     const bool enabledAsked = model->enabledDependsOn(var);
     const bool visibleAsked = model->visibleDependsOn(var);
-    if (enabledAsked) {
+    // The row stays enabled for the view, so it can be selected; it is drawn greyed, with the
+    // rows below it, from this state (see QMyTreeWidgetItem::data).
+    if (enabledAsked)
         row->conditionEnabled = model->isEnabled(format);
-        const Qt::ItemFlags flags = row->flags();
-        row->setFlags(row->conditionEnabled ? flags | Qt::ItemIsEnabled : flags & ~Qt::ItemIsEnabled);
-    }
     if (visibleAsked)
         row->conditionVisible = model->isVisible(format);
     // The why-text of the tooltip is made when it is asked for: an edit may change the state
@@ -239,9 +241,12 @@ void ConfTree::refreshConditions(QMyTreeWidgetItem *row, const QString &var)
 void ConfTree::updateExpr(QString var)
 {
     updateExpr(var, nullptr);
+    // A greyed group greys the rows below it when they are drawn; they are drawn again.
+    viewport()->update();
 }
 
 void ConfTree::updateExpr()
 {
     updateExpr(QString(), nullptr);
+    viewport()->update();
 }

@@ -181,22 +181,37 @@ void ConfTree::markChange(QMyTreeWidgetItem *row)
 QStringList ConfTree::whyLines(const QTreeWidgetItem *item) const
 {
     const auto *row = dynamic_cast<const QMyTreeWidgetItem *>(item);
-    return row && format ? ::whyLines(*row->confRow(), format) : QStringList();
+    if (!row || !format)
+        return QStringList();
+    QStringList lines = ::whyLines(*row->confRow(), format);
+    // A row greyed or hidden by a group above it says which group, and why that one is.
+    for (const QTreeWidgetItem *up = item->parent(); up; up = up->parent()) {
+        const auto *group = dynamic_cast<const QMyTreeWidgetItem *>(up);
+        if (!group || (group->conditionEnabled && group->conditionVisible))
+            continue;
+        for (const QString &line : ::whyLines(*group->confRow(), format))
+            lines << tr("Group \"%1\": %2").arg(group->text(0), line);
+    }
+    return lines;
 }
 
 void ConfTree::showRowState(QMyTreeWidgetItem *row)
 {
     const bool hiddenByCondition = !row->conditionVisible;
-    if (row->treeWidget())
-        row->setHidden((hiddenByCondition && !showHidden) || row->filteredOut);
+    const bool hidden = (hiddenByCondition && !showHidden) || row->filteredOut;
+    if (row->treeWidget() && hidden != row->appliedHidden) {
+        row->setHidden(hidden);
+        row->appliedHidden = hidden;
+    }
+    // In italics, and greyed like a disabled row (see QMyTreeWidgetItem::data), so it reads
+    // as "not there now".
     const bool italic = hiddenByCondition && showHidden;
-    if (row->font(0).italic() != italic) {
+    if (row->appliedItalic != italic) {
+        row->appliedItalic = italic;
         for (int column : {0, 1}) {
             QFont font = row->font(column);
             font.setItalic(italic);
             row->setFont(column, font);
-            // Greyed like a disabled row, so it reads as "not there now".
-            row->setForeground(column, italic ? palette().brush(QPalette::Disabled, QPalette::Text) : QBrush());
         }
     }
 }
@@ -235,7 +250,7 @@ bool ConfTree::filterRow(QMyTreeWidgetItem *row, bool groupsReachable)
     bool matched = true;
     if (!filterFolded.isEmpty())
         matched = row->searchText.contains(filterFolded)
-            || (!row->isGroup() && row->text(1).toCaseFolded().contains(filterFolded));
+            || (!row->isGroup() && row->searchValue.contains(filterFolded));
     if (changedOnly)
         matched = matched && isChanged(row);
     // A row under a hidden group is out of reach as much as a hidden row itself.
@@ -305,7 +320,7 @@ void ConfTree::contextMenu(const QPoint &pos)
         return;
     QMenu menu(this);
     QAction *edit = menu.addAction(tr("Edit value"));
-    edit->setEnabled(item->flags().testFlag(Qt::ItemIsEnabled));
+    edit->setEnabled(!row->isGreyed());
     QAction *back = menu.addAction(tr("Revert"));
     back->setEnabled(isChanged(item));
     QAction *chosen = menu.exec(viewport()->mapToGlobal(pos));

@@ -19,7 +19,12 @@ public:
 
     const ConfRow *confRow() const { return model; }
 
-    // The tooltip of a greyed or hidden row says why it is; asked of the tree that shows it.
+    // Greyed: its enabled condition, or that of a group above it, does not hold. Such a row
+    // can be selected but not edited.
+    bool isGreyed() const;
+
+    // The tooltip of a greyed or hidden row says why it is (asked of the tree that shows it),
+    // and a greyed row, or a hidden one on show, is drawn in the disabled text colour.
     QVariant data(int column, int role) const override;
 
     // What the row's own conditions say now; the view takes a greyed or hidden group's
@@ -27,8 +32,13 @@ public:
     bool conditionEnabled = true;
     bool conditionVisible = true;
     bool filteredOut = false; // by the find text or the changed-only view
-    // Label, variable name and description, case-folded, for finding the row.
+    // Label, variable name and description, and the value text, case-folded, for finding the
+    // row; the value's is kept up to date by the tree as it sets the text.
     QString searchText;
+    QString searchValue;
+    // What the tree last applied, so a refilter touches only the rows that change.
+    bool appliedHidden = false;
+    bool appliedItalic = false;
 
 private:
     const ConfRow *model;
