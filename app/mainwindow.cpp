@@ -116,11 +116,10 @@ void MainWindow::buildWorkbench()
     editMenu->addSeparator();
     editMenu->addAction(tr("Revert &all"), tree, &ConfTree::revertAll);
     editMenu->addSeparator();
-    QAction *find = editMenu->addAction(tr("&Find"), QKeySequence(tr("Ctrl+F", "Edit|Find")), this, [this] {
+    editMenu->addAction(tr("&Find"), QKeySequence(tr("Ctrl+F", "Edit|Find")), this, [this] {
         filter->setFocus();
         filter->selectAll();
     });
-    Q_UNUSED(find);
     menuBar()->addMenu(editMenu);
 
     QMenu *viewMenu = new QMenu(tr("&View"), this);

@@ -47,11 +47,6 @@ void MessagesPane::setMessages(const QList<Diagnostic> &messages)
     }
 }
 
-int MessagesPane::count() const
-{
-    return list->topLevelItemCount();
-}
-
 QString MessagesPane::text() const
 {
     QStringList lines;

@@ -16,7 +16,6 @@ public:
     explicit MessagesPane(QWidget *parent = nullptr);
 
     void setMessages(const QList<Diagnostic> &messages);
-    int count() const;
     // All lines as text, one per message: "severity<TAB>location<TAB>text".
     QString text() const;
 

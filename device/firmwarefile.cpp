@@ -2,12 +2,10 @@
 
 #include "device/protocol.h"
 #include "format/crc16.h"
+#include "format/wholefile.h"
 
 #include <climits>
 
-#include <QFile>
-
-#include <sys/stat.h>
 
 namespace {
 constexpr int FirmwareHeaderSize = 32;
@@ -20,13 +18,11 @@ constexpr qint64 FirmwareFileMaxBytes = qint64(HidAddressLimit) + FirmwareHeader
 
 int firmwareCheck(const QString &fileName, const QString &hardwareId, QByteArray *payload)
 {
-    // Asked before opening: opening a FIFO for reading waits for a writer that may never come.
-    struct stat st;
-    if (::stat(QFile::encodeName(fileName).constData(), &st) != 0 || !S_ISREG(st.st_mode)
-        || st.st_size > FirmwareFileMaxBytes)
-        return FileError;
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    // Only a regular file, measured before it is read.
+    QFile file;
+    qint64 size = 0;
+    QString reason;
+    if (openRegularFile(fileName, &file, &size, &reason) != InputRefusal::None || size > FirmwareFileMaxBytes)
         return FileError;
     // One byte beyond the limit tells a file that grew since it was measured.
     const QByteArray data = file.read(FirmwareFileMaxBytes + 1);

@@ -64,26 +64,39 @@ bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error
     return true;
 }
 
-bool readFileStart(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *error)
+InputRefusal openRegularFile(const QString &path, QFile *file, qint64 *size, QString *error)
 {
-    // Without O_NONBLOCK, opening a FIFO waits until something opens its other end.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         *error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
+        return InputRefusal::CannotOpen;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        *error = QStringLiteral("not a regular file");
-        return false;
+    const InputRefusal refusal = ::fstat(fd, &info) != 0 ? InputRefusal::CannotOpen
+                                 : S_ISDIR(info.st_mode) ? InputRefusal::Directory
+                                 : !S_ISREG(info.st_mode) ? InputRefusal::NotRegular
+                                                          : InputRefusal::None;
+    if (refusal == InputRefusal::None && file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        *size = info.st_size;
+        return InputRefusal::None;
     }
+    ::close(fd);
+    if (refusal == InputRefusal::None) {
+        *error = file->errorString();
+        return InputRefusal::CannotOpen;
+    }
+    return refusal;
+}
+
+bool readFileStart(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *error)
+{
     QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        *error = file.errorString();
+    qint64 size = 0;
+    const InputRefusal refusal = openRegularFile(path, &file, &size, error);
+    if (refusal == InputRefusal::Directory || refusal == InputRefusal::NotRegular)
+        *error = QStringLiteral("not a regular file");
+    if (refusal != InputRefusal::None)
         return false;
-    }
     *bytes = file.read(maxBytes);
     if (file.error() != QFileDevice::NoError) {
         *error = file.errorString();

@@ -13,6 +13,16 @@
 // names something other than a regular file (a device, a FIFO) is written into directly.
 bool writeWholeFile(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
+#include <QFile>
+
+// Why openRegularFile refused a path.
+enum class InputRefusal { None, CannotOpen, Directory, NotRegular };
+
+// Opens a regular file for reading, without waiting: opening a FIFO the usual way waits for
+// a writer, and a device such as /dev/zero never ends. On success *size is the file's size
+// when it was opened; on CannotOpen *error is the system's reason.
+InputRefusal openRegularFile(const QString &path, QFile *file, qint64 *size, QString *error);
+
 // Reads at most maxBytes bytes from the start of a regular file. Anything else is refused
 // without waiting: opening a FIFO would wait for a writer, a device such as /dev/zero never
 // ends. False, with the reason in *error ("not a regular file", or the system's), otherwise.

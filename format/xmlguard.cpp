@@ -1,13 +1,11 @@
 #include "format/xmlguard.h"
 
 #include "format/diag.h"
+#include "format/wholefile.h"
 
 #include <QFile>
 #include <QXmlStreamReader>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -26,36 +24,29 @@ void refuse(const QString &path, const QXmlStreamReader &reader, const QByteArra
 
 bool readXmlFile(const QString &path, QByteArray *bytes)
 {
-    // Without O_NONBLOCK, opening a FIFO waits until something opens its other end.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        if (fd >= 0)
-            ::close(fd);
+    QFile file;
+    qint64 size = 0;
+    QString reason;
+    switch (openRegularFile(path, &file, &size, &reason)) {
+    case InputRefusal::None:
+        break;
+    case InputRefusal::CannotOpen:
+    case InputRefusal::Directory:
         diagErr("Can't open file '%s' for reading\n", shown(path).constData());
         return false;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
+    case InputRefusal::NotRegular:
         diagErr("Can't read file '%s': not a regular file\n", shown(path).constData());
         return false;
     }
-    if (info.st_size > MaxXmlFileBytes) {
-        ::close(fd);
+    if (size > MaxXmlFileBytes) {
         diagErr("Can't read file '%s': %lld bytes, more than %lld\n", shown(path).constData(),
-                static_cast<long long>(info.st_size), static_cast<long long>(MaxXmlFileBytes));
-        return false;
-    }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        diagErr("Can't open file '%s' for reading\n", shown(path).constData());
+                static_cast<long long>(size), static_cast<long long>(MaxXmlFileBytes));
         return false;
     }
     // Read to the end rather than to the size seen above, but never past the limit: the
     // file may grow meanwhile.
     bytes->clear();
-    bytes->reserve(qsizetype(info.st_size));
+    bytes->reserve(qsizetype(size));
     char chunk[64 * 1024];
     for (;;) {
         const qint64 n = file.read(chunk, sizeof chunk);

@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         FUZZ_CHECK(device.image().size() % BlockDataSize == 0);
         FUZZ_CHECK(device.image().size() <= ImageCapacity);
     }
-    // Every block sent is a whole frame, however the device answered: SOH, 131 bytes.
+    // However the device answers, an upload of 300 bytes sends a bounded number of bytes.
     if (script.operation == 2)
         FUZZ_CHECK(link.scriptedWritten().size() < 64 * 1024);
     return 0;

@@ -48,7 +48,6 @@ public:
     // The values a user compares against: those of the last open, download or new
     // description, and of the last save or upload. A variable whose value differs is marked.
     void setBaseline();
-    const ValueSet &baseline() const { return baselineValues; }
     int changedCount() const;
     bool isChanged(const QTreeWidgetItem *item) const;
 
@@ -75,7 +74,6 @@ public:
     void setChangedOnly(bool on);
     // Rows hidden by their condition shown greyed and in italics.
     void setShowHidden(bool on);
-    bool showsHidden() const { return showHidden; }
     // Rows that match the filter text and are on the list (every shown row without a text).
     int matchCount() const { return matches; }
 
