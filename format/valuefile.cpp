@@ -58,7 +58,9 @@ QString floatText(float f)
     return text;
 }
 
-QString valueText(const ConfVar &var)
+} // namespace
+
+QString valueFileText(const ConfVar &var)
 {
     switch (var.kind) {
     case KindInt:
@@ -77,6 +79,8 @@ QString valueText(const ConfVar &var)
     }
     return QString();
 }
+
+namespace {
 
 void setValue(ConfVar &var, const QString &text)
 {
@@ -152,7 +156,7 @@ QDomDocument valuesDocument(const ConfFormat &format)
             continue;
         QDomElement e = doc.createElement(VarTag);
         e.setAttribute(NameAttr, var.name);
-        e.setAttribute(ValueAttr, valueText(var));
+        e.setAttribute(ValueAttr, valueFileText(var));
         root.appendChild(e);
     }
     return doc;

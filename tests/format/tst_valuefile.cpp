@@ -1,5 +1,7 @@
 #include "formattestutil.h"
 
+#include "format/valuediff.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <limits>
@@ -27,6 +29,8 @@ private slots:
     void load_laterDuplicateWins();
     void save_unwritablePath_fails();
     void save_controlCharacters_fileStaysReadable();
+    void differences_data();
+    void differences();
 };
 
 static const char *const AllKinds =
@@ -441,6 +445,74 @@ void TestValueFile::save_controlCharacters_fileStaysReadable()
     QCOMPARE(diag.err, QByteArray());
     QCOMPARE(varNamed(g.get(), "s")->text, QStringLiteral("ab\rc"));
     QCOMPARE(g->intValue("b"), 7);
+}
+
+// One variable of each kind changed from `before` to `after`: whether it is listed, and the
+// two texts it is listed with.
+void TestValueFile::differences_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QString>("expected"); // "first|second", empty when not listed
+
+    QTest::newRow("int") << "i" << "-7" << "5 V|-7 V";
+    QTest::newRow("select") << "s" << "2" << "B|C";
+    QTest::newRow("select out of items") << "s" << "9" << "B|???";
+    QTest::newRow("time") << "t" << "545" << "10:00|09:05";
+    QTest::newRow("address") << "a" << "33554442" << "10.0.0.1|10.0.0.2";
+    QTest::newRow("same int") << "i" << "5" << "";
+    QTest::newRow("float shown") << "f" << "2.5" << "1.25 V|2.50 V";
+    QTest::newRow("float hidden digits") << "f" << "1.251" << "1.25|1.251";
+    QTest::newRow("float zero and minus zero") << "z" << "-0" << "";
+    QTest::newRow("string") << "str" << "xyz" << "abc|xyz";
+    QTest::newRow("file same length") << "file" << "QUJE" << "QUJD|QUJE";
+    QTest::newRow("file other length") << "file" << "QQ==" << "3 bytes|1 bytes";
+}
+
+void TestValueFile::differences()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, after);
+    QFETCH(QString, expected);
+    const auto format = formatFromXml(QStringLiteral(
+        "<Format><dword name='i' suffix='V'/><word name='s' select='A|B|C'/><hhmm name='t'/><ip name='a'/>"
+        "<float name='f' format='2' min='-5' max='5' suffix='V'/><float name='z' min='-5' max='5'/>"
+        "<string name='str' size='8'/><file name='file' size='8'/><struct name='st'><byte name='b'/></struct>"
+        "</Format>"));
+    QVERIFY(format);
+    format->varByName("i")->value = 5;
+    format->varByName("s")->value = 1;
+    format->varByName("t")->value = 600;
+    format->varByName("a")->value = 0x0100000A;
+    format->varByName("f")->floatValue = 1.25f;
+    format->varByName("str")->text = QStringLiteral("abc");
+    format->varByName("file")->fileData = "ABC";
+    format->varByName("file")->fileLength = 3;
+    const ValueSet before = valuesOf(*format);
+
+    ConfVar *var = format->varByName(name);
+    switch (var->kind) {
+    case KindFloat:
+        var->floatValue = after.toFloat();
+        break;
+    case KindString:
+        var->text = after;
+        break;
+    case KindFile:
+        var->fileData = QByteArray::fromBase64(after.toLatin1());
+        var->fileLength = qint32(var->fileData.size());
+        break;
+    default:
+        var->value = after.toInt();
+    }
+    const QList<ValueDifference> found = valueDifferences(*format, before, valuesOf(*format));
+    if (expected.isEmpty()) {
+        QVERIFY(found.isEmpty());
+        return;
+    }
+    QCOMPARE(found.size(), 1);
+    QCOMPARE(found[0].name, name);
+    QCOMPARE(found[0].first + QLatin1Char('|') + found[0].second, expected);
 }
 
 QTEST_GUILESS_MAIN(TestValueFile)
