@@ -1,5 +1,6 @@
 #include "app/comdialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
@@ -33,12 +34,19 @@ void Ui_COMDialog::setupUi(QDialog *COMDialog)
     comboDriver = new QComboBox(COMDialog);
     comboDriver->setObjectName(QString::fromUtf8("comboDriver"));
 
+    checkReview = new QCheckBox(COMDialog);
+    checkReview->setObjectName(QString::fromUtf8("checkReview"));
+    checkBackups = new QCheckBox(COMDialog);
+    checkBackups->setObjectName(QString::fromUtf8("checkBackups"));
+
     auto *grid = new QGridLayout(COMDialog);
     grid->addWidget(label_4, 0, 0);
     grid->addWidget(comboDriver, 0, 1, Qt::AlignLeft);
     grid->addWidget(label, 1, 0);
     grid->addWidget(comboPort, 1, 1);
-    grid->addWidget(buttonBox, 2, 0, 1, 2);
+    grid->addWidget(checkReview, 2, 0, 1, 2);
+    grid->addWidget(checkBackups, 3, 0, 1, 2);
+    grid->addWidget(buttonBox, 4, 0, 1, 2);
     grid->setColumnStretch(1, 1);
 
     retranslateUi(COMDialog);
@@ -53,6 +61,9 @@ void Ui_COMDialog::retranslateUi(QDialog *COMDialog)
     COMDialog->setWindowTitle(QCoreApplication::translate("COMDialog", "Link settings"));
     label->setText(QCoreApplication::translate("COMDialog", "COM-port:"));
     label_4->setText(QCoreApplication::translate("COMDialog", "Driver:"));
+    checkReview->setText(QCoreApplication::translate("COMDialog", "Review the changes before an upload"));
+    checkBackups->setText(
+        QCoreApplication::translate("COMDialog", "Keep a backup of the device's configuration before each write"));
     comboDriver->clear();
     comboDriver->insertItems(0, QStringList()
                                     << QCoreApplication::translate("COMDialog", "Auto")

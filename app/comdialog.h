@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+class QCheckBox;
 class QComboBox;
 class QDialog;
 class QDialogButtonBox;
@@ -18,6 +19,8 @@ public:
     QComboBox *comboPort = nullptr;
     QLabel *label_4 = nullptr;
     QComboBox *comboDriver = nullptr;
+    QCheckBox *checkReview = nullptr;
+    QCheckBox *checkBackups = nullptr;
 
     void setupUi(QDialog *COMDialog);
     void retranslateUi(QDialog *COMDialog);
@@ -28,6 +31,12 @@ class COMDialog : public Ui_COMDialog
 {
 };
 } // namespace Ui
+
+// The settings of the writes to a device: show what an upload changes before it writes, and
+// keep the device's image as a backup before every write and on every download. Both on
+// unless turned off.
+constexpr const char *KeyReviewBeforeUpload = "Device/ReviewBeforeUpload";
+constexpr const char *KeyKeepBackups = "Device/Backups";
 
 // The indices of the driver list, which are also the values of "Link/Driver".
 enum LinkDriver { LinkDriverAuto = 0, LinkDriverSerial = 1, LinkDriverHid = 2 };

@@ -2,6 +2,7 @@
 // runs on its own thread while the window waits with a progress dialog, and the link settings.
 #include "app/comdialog.h"
 #include "app/mainwindow.h"
+#include "app/transferlock.h"
 
 #include "device/device.h"
 #include "device/hidbackend.h"
@@ -11,6 +12,7 @@
 #include "format/diag.h"
 #include "tree/ui/conftree.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
@@ -31,34 +33,6 @@ const char *const DefaultPort = "COM1";
 // The result of a worker whose thread never ran: no result code of the link, so the user
 // is told "Unknown error." rather than a success.
 const int WorkerNeverRan = -1;
-
-// One device command at a time (or the link settings, which list the ports the command may be
-// about to open): the window's choice, since a second transfer started from it would only
-// fight the first for the same device. The progress dialog is modal to the window, which keeps
-// the menus and shortcuts out of reach; this flag also turns away anything that reaches a slot
-// during the wait (an action triggered from code, or a key after Cancel has hidden the dialog).
-class TransferLock
-{
-public:
-    explicit TransferLock(bool &running)
-        : running(running), owner(!running)
-    {
-        running = true;
-    }
-    ~TransferLock()
-    {
-        if (owner)
-            running = false;
-    }
-    TransferLock(const TransferLock &) = delete;
-    TransferLock &operator=(const TransferLock &) = delete;
-
-    bool acquired() const { return owner; }
-
-private:
-    bool &running;
-    const bool owner;
-};
 
 } // namespace
 
@@ -111,22 +85,26 @@ QString MainWindow::linkText() const
     return QStringLiteral("USB-HID");
 }
 
-std::unique_ptr<Device> MainWindow::devRun(const std::function<void(Device &)> &start)
+int MainWindow::devRunOn(Device &worker, const std::function<void(Device &)> &start, bool reportFailure)
 {
     const DiagCollector collector;
     // Disabled rather than silently turned away while the transfer runs.
     setDeviceCommandsEnabled(false);
-    std::unique_ptr<Device> worker(devCreate());
-    start(*worker);
-    const int code = devWait(worker.get());
+    start(worker);
+    const int code = devWait(&worker);
     setDeviceCommandsEnabled(true);
-    if (worker->isFinished() && !worker->softwareId().isEmpty())
-        statusDevice->setText(tr("Device: %1, %2").arg(worker->hardwareId(), worker->softwareId()));
-    showMessages(collector.diagnostics(), code != Ok);
-    if (code == Ok)
-        return worker;
-    devError(code);
-    return nullptr;
+    if (worker.isFinished() && !worker.softwareId().isEmpty())
+        statusDevice->setText(tr("Device: %1, %2").arg(worker.hardwareId(), worker.softwareId()));
+    showMessages(collector.diagnostics(), code != Ok && reportFailure);
+    if (code != Ok && reportFailure)
+        devError(code);
+    return code;
+}
+
+std::unique_ptr<Device> MainWindow::devRun(const std::function<void(Device &)> &start)
+{
+    std::unique_ptr<Device> worker(devCreate());
+    return devRunOn(*worker, start) == Ok ? std::move(worker) : nullptr;
 }
 
 void MainWindow::devID()
@@ -151,6 +129,11 @@ void MainWindow::devDownload()
     if (!worker)
         return;
     const DiagCollector collector;
+    // What the device holds is kept whatever becomes of it here; a backup that cannot be
+    // written is a warning in the messages, the values still arrive.
+    QString error;
+    if (keepBackups())
+        keepBackup(*worker, &error);
     const QByteArray &image = worker->image();
     bool described = false;
     const bool unpacked = tree->loadWithDescription(
@@ -175,45 +158,6 @@ void MainWindow::devDownload()
     }
 }
 
-void MainWindow::devUpload()
-{
-    const TransferLock lock(transferRunning);
-    if (!lock.acquired())
-        return;
-    if (!tree->format) {
-        QMessageBox::warning(this, tr("Warning"), tr("No configuration to upload."));
-        return;
-    }
-    // The worker's image buffer holds what a device can hold; a larger description would be
-    // packed past its end.
-    if (tree->format->imageSize() > ImageCapacity) {
-        QMessageBox::critical(this, tr("Error"), tr("Configuration too large for the device."));
-        return;
-    }
-    const QByteArray image = tree->format->pack();
-    const QString id = tree->formatId;
-    if (devRun([&](Device &d) {
-            d.setImage(image);
-            d.startUpload(id);
-        })) {
-        tree->setBaseline(); // the device now holds these values
-        QMessageBox::information(this, tr("Information"), tr("Transfer ok."));
-    }
-}
-
-void MainWindow::devFirmware()
-{
-    const TransferLock lock(transferRunning);
-    if (!lock.acquired())
-        return;
-    const QString fileName =
-        QFileDialog::getOpenFileName(this, tr("Open file"), QString(), tr("Firmware files (*.fw)"));
-    if (fileName.isEmpty())
-        return;
-    if (devRun([&](Device &d) { d.startFirmwareUpdate(fileName); }))
-        QMessageBox::information(this, tr("Information"), tr("Transfer ok."));
-}
-
 void MainWindow::devCOMport()
 {
     // One thing at a time (see TransferLock): no port list while a command may be opening a port.
@@ -233,9 +177,14 @@ void MainWindow::devCOMport()
     if (preselected >= 0)
         ui.comboPort->setCurrentIndex(preselected);
 
+    ui.checkReview->setChecked(reviewUploads());
+    ui.checkBackups->setChecked(keepBackups());
+
     if (dialog.exec() != QDialog::Accepted)
         return;
     settings->setValue(KeyDriver, ui.comboDriver->currentIndex());
+    settings->setValue(QLatin1String(KeyReviewBeforeUpload), ui.checkReview->isChecked());
+    settings->setValue(QLatin1String(KeyKeepBackups), ui.checkBackups->isChecked());
     settings->setValue(KeyPort, portNameOf(ui.comboPort->currentText()));
     updateTitleAndStatus();
 }

@@ -23,12 +23,15 @@ QString withSuffix(const QString &name, const QString &suffix)
 
 void MainWindow::fileOpen()
 {
-    const QString fileName = QFileDialog::getOpenFileName(this, tr("Open file"), QString(),
-                                                          tr("Configuration files (*.xml)"));
+    // A value file names its description; an image (a saved binary, a backup) holds values
+    // of the description shown.
+    const QString fileName = QFileDialog::getOpenFileName(
+        this, tr("Open file"), QString(), tr("Configuration files (*.xml)") + QStringLiteral(";;") + tr("Binary files (*.bin)"));
     if (fileName.isEmpty())
         return;
     const DiagCollector collector;
-    const bool opened = tree->openConfFile(fileName);
+    const bool image = fileName.endsWith(QLatin1String(".bin"), Qt::CaseInsensitive);
+    const bool opened = image ? tree->openImageFile(fileName) : tree->openConfFile(fileName);
     tree->updateValues();
     tree->updateExpr();
     const QList<Diagnostic> reported = collector.diagnostics();

@@ -50,6 +50,7 @@ protected slots:
     void devDownload();
     void devUpload();
     void devFirmware();
+    void devRestore();
     void devCOMport();
 
 private:
@@ -73,6 +74,18 @@ private:
     // One operation on a fresh worker, started by `start`: the worker when it succeeded,
     // null after the failure's message box.
     std::unique_ptr<Device> devRun(const std::function<void(Device &)> &start);
+    // The same on a given worker, which may run again after it; the result code. A failure
+    // gets its message box only when `reportFailure` says so.
+    int devRunOn(Device &worker, const std::function<void(Device &)> &start, bool reportFailure = true);
+
+    // Before a write and on a download: the device's image kept as a backup, what an upload
+    // changes shown for the user to confirm.
+    bool keepBackups() const;
+    bool reviewUploads() const;
+    bool keepBackup(const Device &worker, QString *error);
+    bool prepareWrite(Device &worker, const QByteArray *toWrite, const QString &toWriteId);
+    bool confirmUpload(const Device &worker, const QByteArray &toWrite, const QString &toWriteId);
+    void uploadImage(const QByteArray &image, const QString &id);
 
     QSettings *settings = nullptr;
     QSplitter *splitter = nullptr;

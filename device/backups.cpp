@@ -1,5 +1,6 @@
 #include "device/backups.h"
 
+#include "format/crc16.h"
 #include "format/wholefile.h"
 
 #include <QDir>
@@ -81,6 +82,12 @@ QByteArray imageProper(const QByteArray &received)
         return received;
     const int length = qFromLittleEndian<quint16>(received.constData()) + 4;
     return length <= received.size() ? received.left(length) : received;
+}
+
+bool isWholeImage(const QByteArray &image)
+{
+    return image.size() >= 4 && imageProper(image).size() == image.size()
+        && crc16(0xFFFF, reinterpret_cast<const uchar *>(image.constData()), int(image.size())) == 0;
 }
 
 QString store(const QString &hardwareId, const QString &softwareId, const QByteArray &image, QString *error,

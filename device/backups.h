@@ -29,6 +29,9 @@ QString safeName(const QString &id);
 // blocks, and the image is the length its header gives, then the data, then the CRC.
 QByteArray imageProper(const QByteArray &received);
 
+// Whether the image is whole: its length is what its header gives, and its CRC holds.
+bool isWholeImage(const QByteArray &image);
+
 // Keeps `image` as a backup of the device taken at `when`, then removes the oldest beyond
 // KeptPerDevice. Returns the backup's path, or an empty string with the reason in *error.
 QString store(const QString &hardwareId, const QString &softwareId, const QByteArray &image,

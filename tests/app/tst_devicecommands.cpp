@@ -23,6 +23,11 @@
 #include <QMenu>
 #include <QProgressDialog>
 #include <QSettings>
+#include <QLabel>
+#include <QTreeWidget>
+
+#include "app/reviewdialog.h"
+#include "device/backups.h"
 #include <QTcpServer>
 #include <QSignalSpy>
 #include <QThread>
@@ -113,6 +118,8 @@ public:
     std::function<void(QProgressDialog *)> onTransfer;
     std::function<void(QMessageBox *)> onBox;
     std::function<void(QInputDialog *)> onInput;
+    // Any other dialog; true when it was answered.
+    std::function<bool(QDialog *)> onDialog;
 
     QString boxTexts() const
     {
@@ -173,6 +180,7 @@ private:
             }
         } else if (auto *input = qobject_cast<QInputDialog *>(modal); input && onInput) {
             onInput(input);
+        } else if (auto *dialog = qobject_cast<QDialog *>(modal); dialog && onDialog && onDialog(dialog)) {
         } else if (QString::fromLatin1(modal->metaObject()->className()) == QLatin1String("FormatDL")) {
             // ends by itself when the transfer does
         } else {
@@ -237,6 +245,11 @@ private slots:
     void roundTrip_downloadEditUpload_readBackEqual();
     void firmware_data();
     void firmware();
+    void review_listsTheChanges_data();
+    void review_listsTheChanges();
+    void backupReadFails_nothingWritten_data();
+    void backupReadFails_nothingWritten();
+    void restore_putsTheDeviceBack();
 
 private:
     // Starts the simulator and points the link settings at the device.
@@ -281,6 +294,10 @@ void TestDeviceCommands::cleanupTestCase()
 void TestDeviceCommands::init()
 {
     store().clear();
+    // The commands as they are without the review and the backups; the tests of those turn
+    // them on.
+    store().setValue("Device/ReviewBeforeUpload", false);
+    store().setValue("Device/Backups", false);
     store().sync();
     work = std::make_unique<WorkDir>();
     QVERIFY(work->isValid());
@@ -1046,6 +1063,187 @@ void TestDeviceCommands::firmware()
     const QByteArray received = readFile(firmwareSink());
     QCOMPARE(received.left(payload.size()).toHex(' '), payload.toHex(' '));
     QCOMPARE(received.mid(payload.size()), QByteArray(received.size() - payload.size(), char(0xFF)));
+}
+
+
+namespace {
+
+// The rows of a dialog's list, each as its columns joined by tabs.
+QStringList listRows(const QTreeWidget *list)
+{
+    QStringList rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *item = list->topLevelItem(i);
+        QStringList columns;
+        for (int c = 0; c < item->columnCount(); ++c)
+            columns << item->text(c);
+        rows << columns.join(QLatin1Char('\t'));
+    }
+    return rows;
+}
+
+// Answers review dialogs with `accept`, recording each one's summary and rows.
+struct ReviewSeen {
+    QStringList summaries;
+    QStringList rows;
+};
+
+std::function<bool(QDialog *)> answerReview(ReviewSeen *seen, bool accept)
+{
+    return [seen, accept](QDialog *dialog) {
+        auto *review = qobject_cast<ReviewDialog *>(dialog);
+        if (!review)
+            return false;
+        seen->summaries << review->summary()->text();
+        seen->rows << listRows(review->list());
+        accept ? review->accept() : review->reject();
+        return true;
+    };
+}
+
+// Sets one variable as an accepted edit does.
+void setAddress(ConfTree *tree, int value)
+{
+    tree->format->varByName(QStringLiteral("Address"))->value = value;
+    tree->valuesChanged({QStringLiteral("Address")});
+}
+
+} // namespace
+
+void TestDeviceCommands::review_listsTheChanges_data()
+{
+    QTest::addColumn<Link>("link");
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("serial, upload") << Link::Serial << true;
+    QTest::newRow("USB-HID, upload") << Link::Hid << true;
+    QTest::newRow("serial, cancelled") << Link::Serial << false;
+}
+
+void TestDeviceCommands::review_listsTheChanges()
+{
+    QFETCH(Link, link);
+    QFETCH(bool, accept);
+    QVERIFY(installDemoDescription());
+    DeviceSetup setup;
+    setup.image = demoImage;
+    connectDevice(link, setup);
+    if (QTest::currentTestFailed())
+        return;
+    QDir(backups::folder()).removeRecursively();
+    store().setValue("Device/ReviewBeforeUpload", true);
+    store().setValue("Device/Backups", true);
+
+    MainWindow window;
+    window.setHidBackend(hid.get());
+    Responder responder(&window);
+    ReviewSeen seen;
+    responder.onDialog = answerReview(&seen, accept);
+    trigger(window, ActDownload);
+    ConfTree *tree = window.confTree();
+    const QString before = tree->format->text(tree->format->idOf(QStringLiteral("Address")));
+    setAddress(tree, 77);
+    const QString after = tree->format->text(tree->format->idOf(QStringLiteral("Address")));
+    const QByteArray edited = tree->format->pack();
+    trigger(window, ActUpload);
+
+    QCOMPARE(seen.summaries, QStringList{QStringLiteral("Values that will change on the device: 1")});
+    QCOMPARE(seen.rows, QStringList{QStringLiteral("Address\t") + before + QLatin1Char('\t') + after});
+    QVERIFY2(responder.unexpected.isEmpty(), qPrintable(responder.unexpected.join('|')));
+    // One backup on the download, one before the upload, each the device's image as it was.
+    const QList<backups::Backup> kept = backups::list(QStringLiteral("VANT-HW-1"));
+    QCOMPARE(kept.size(), 2);
+    for (const backups::Backup &b : kept)
+        QCOMPARE(readFile(b.path).toHex(' '), demoImage.toHex(' '));
+    QTRY_COMPARE(readFile(imagePath()).toHex(' '), (accept ? edited : demoImage).toHex(' '));
+    QCOMPARE(responder.boxTexts(), accept ? QStringLiteral("Information/Transfer ok. | Information/Transfer ok.")
+                                          : QStringLiteral("Information/Transfer ok."));
+    QCOMPARE(tree->changedCount(), accept ? 0 : 1);
+}
+
+void TestDeviceCommands::backupReadFails_nothingWritten_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::newRow("upload") << ActUpload;
+    QTest::newRow("firmware") << ActFirmware;
+}
+
+void TestDeviceCommands::backupReadFails_nothingWritten()
+{
+    QFETCH(QString, action);
+    QVERIFY(installDemoDescription());
+    DeviceSetup setup;
+    setup.image = demoImage;
+    // The device breaks off the first block it sends, and only that: the read fails.
+    setup.serialArgs = QStringList{"--fault", "can-block:1"};
+    connectDevice(Link::Serial, setup);
+    if (QTest::currentTestFailed())
+        return;
+    QDir(backups::folder()).removeRecursively();
+    store().setValue("Device/Backups", true);
+    const QString firmware = work->path() + QStringLiteral("/good.fw");
+    QVERIFY(writeFile(firmware, makeFirmware("VANT-HW-1", QByteArray(64, 'f'))));
+
+    MainWindow window;
+    window.setHidBackend(hid.get());
+    window.confTree()->loadFormatFile(QStringLiteral("confxml/VANT-DEMO-1.xml"), QString::fromLatin1(DemoId));
+    setAddress(window.confTree(), 77);
+    Responder responder(&window);
+    responder.fileAnswer = firmware;
+    trigger(window, action);
+    QCOMPARE(responder.boxes.size(), 1);
+    QCOMPARE(responder.boxes.first().seen.title, QStringLiteral("Error"));
+    QVERIFY(backups::list(QStringLiteral("VANT-HW-1")).isEmpty());
+    QTest::qWait(200);
+    QCOMPARE(readFile(imagePath()).toHex(' '), demoImage.toHex(' '));
+    QVERIFY(!QFile::exists(firmwareSink()));
+}
+
+void TestDeviceCommands::restore_putsTheDeviceBack()
+{
+    QVERIFY(installDemoDescription());
+    DeviceSetup setup;
+    setup.image = demoImage;
+    connectDevice(Link::Serial, setup);
+    if (QTest::currentTestFailed())
+        return;
+    QDir(backups::folder()).removeRecursively();
+    store().setValue("Device/ReviewBeforeUpload", true);
+    store().setValue("Device/Backups", true);
+
+    MainWindow window;
+    window.setHidBackend(hid.get());
+    Responder responder(&window);
+    ReviewSeen seen;
+    responder.onDialog = answerReview(&seen, true);
+    trigger(window, ActDownload);
+    setAddress(window.confTree(), 77);
+    trigger(window, ActUpload);
+    QTRY_VERIFY(readFile(imagePath()) != demoImage);
+
+    QStringList chooserRows;
+    int preselected = -1;
+    responder.onDialog = [&](QDialog *dialog) {
+        if (auto *chooser = qobject_cast<BackupChooser *>(dialog)) {
+            chooserRows = listRows(chooser->list());
+            preselected = chooser->chosen();
+            chooser->accept();
+            return true;
+        }
+        return answerReview(&seen, true)(dialog);
+    };
+    seen = ReviewSeen();
+    trigger(window, QStringLiteral("Restore &backup..."));
+    // Both backups hold the image from before the upload: one value differs from the device.
+    QCOMPARE(chooserRows.size(), 2);
+    QCOMPARE(preselected, 0);
+    for (const QString &row : chooserRows)
+        QVERIFY2(row.endsWith(QStringLiteral("\tVANT-DEMO-1\t1")), qPrintable(row));
+    QCOMPARE(seen.rows.size(), 1);
+    QVERIFY2(seen.rows.first().startsWith(QStringLiteral("Address\t77")), qPrintable(seen.rows.first()));
+    QTRY_COMPARE(readFile(imagePath()).toHex(' '), demoImage.toHex(' '));
+    // The configuration it replaced was kept too.
+    QCOMPARE(backups::list(QStringLiteral("VANT-HW-1")).size(), 3);
+    QVERIFY2(responder.unexpected.isEmpty(), qPrintable(responder.unexpected.join('|')));
 }
 
 VANT_GUI_TEST_MAIN(TestDeviceCommands)

@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QUndoStack>
+#include <QUndoStack>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTreeWidgetItem>
@@ -76,6 +77,8 @@ private slots:
     void open_cancelled_changesNothing();
     void open_sameDescriptionTwice_eachLoadOneUndoStep();
     void open_brokenDescription_messagesSayWhereAndBoxCarriesThem();
+    void open_image_data();
+    void open_image();
 
 private:
     void trigger(const QString &actionText);
@@ -142,6 +145,14 @@ void TestFileCommands::answerFileDialog(ModalDriver &driver, const QString &path
         seen->filters = dialog->nameFilters();
         seen->mode = dialog->acceptMode();
         seen->parent = dialog->parentWidget();
+        // The user picks the kind of file that shows the one wanted.
+        for (const QString &filter : dialog->nameFilters()) {
+            const QString patterns = filter.section(QLatin1Char('('), 1).section(QLatin1Char(')'), 0, 0);
+            if (QDir::match(patterns.split(QLatin1Char(' ')), QFileInfo(path).fileName())) {
+                dialog->selectNameFilter(filter);
+                break;
+            }
+        }
         auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         QVERIFY(edit);
         // The suggestion list is filled from a worker thread and pops up at its own pace.
@@ -428,7 +439,8 @@ void TestFileCommands::open_loadsValuesAndRefreshes()
     QCOMPARE(driver.unexpected.join(QLatin1Char('|')), QString());
     QCOMPARE(dialog.caption, QStringLiteral("Open file"));
     QCOMPARE(dialog.mode, QFileDialog::AcceptOpen);
-    QCOMPARE(dialog.filters, QStringList{QStringLiteral("Configuration files (*.xml)")});
+    QCOMPARE(dialog.filters,
+             (QStringList{QStringLiteral("Configuration files (*.xml)"), QStringLiteral("Binary files (*.bin)")}));
     QCOMPARE(dialog.parent, static_cast<QWidget *>(window));
     // The values arrive after the description is installed; only the refresh shows them.
     QCOMPARE(row(QStringLiteral("B"))->text(1), tree->format->text(tree->format->idOf(QStringLiteral("b"))));
@@ -585,6 +597,67 @@ void TestFileCommands::open_brokenDescription_messagesSayWhereAndBoxCarriesThem(
     // The line of the description that failed, with its file and line.
     QVERIFY2(messages.contains(QStringLiteral("confxml/FC-9.xml:4")), qPrintable(messages));
     QVERIFY2(details.contains(QStringLiteral("confxml/FC-9.xml:4")), qPrintable(details));
+}
+
+// An image of the shown description opens as its values; one that does not fit changes
+// nothing and says why.
+void TestFileCommands::open_image_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<QString>("why"); // empty: it opens
+    QTest::newRow("fits") << "" << "";
+    QTest::newRow("one byte more") << "longer" << "it has 9 bytes, the description's image 8";
+    QTest::newRow("bad CRC") << "crc" << "Bad CRC";
+    QTest::newRow("other size in its header") << "header" << "Bad config size (got 5, need 4)";
+    QTest::newRow("no description shown") << "none" << "No description for the image";
+}
+
+void TestFileCommands::open_image()
+{
+    QFETCH(QString, damage);
+    QFETCH(QString, why);
+    loadDescription();
+    var("a").value = 5;
+    var("b").value = 1234;
+    QByteArray image = tree->format->pack();
+    var("a").value = 0;
+    var("b").value = 0;
+    if (damage == QLatin1String("longer"))
+        image.append('\0');
+    else if (damage == QLatin1String("crc"))
+        image[image.size() - 1] = char(image.back() ^ 1);
+    else if (damage == QLatin1String("header"))
+        image[0] = 5;
+    if (damage == QLatin1String("none")) {
+        delete window;
+        window = new MainWindow;
+        tree = window->confTree();
+    }
+    QVERIFY(writeFile(QStringLiteral("saved.BIN"), image));
+
+    ModalDriver driver;
+    FileDialogSeen dialog;
+    gui::BoxSeen box;
+    answerFileDialog(driver, QDir().absoluteFilePath(QStringLiteral("saved.BIN")), &dialog);
+    if (!why.isEmpty())
+        expectBox(driver, &box);
+    trigger(QStringLiteral("&Open"));
+    QCOMPARE(driver.pendingSteps(), 0);
+    QCOMPARE(driver.unexpected.join(QLatin1Char('|')), QString());
+    if (!why.isEmpty()) {
+        verifyBox(box, QMessageBox::Critical, QStringLiteral("Error"), QStringLiteral("Error loading file."));
+        QVERIFY2(box.details.contains(why), qPrintable(box.details));
+        if (tree->format) {
+            QCOMPARE(var("b").value, 0);
+            QCOMPARE(tree->undoStack()->count(), 0);
+        }
+        return;
+    }
+    QCOMPARE(var("a").value, 5);
+    QVERIFY(row(QStringLiteral("B"))->text(1).startsWith(QStringLiteral("1234")));
+    QCOMPARE(tree->changedCount(), 0);
+    QCOMPARE(tree->undoStack()->count(), 1);
+    QCOMPARE(window->windowTitle().contains(QStringLiteral("saved.BIN")), true);
 }
 
 VANT_GUI_TEST_MAIN(TestFileCommands)

@@ -115,7 +115,7 @@ void TestMainWindow::menus_data()
     QTest::newRow("device") << 3 << "&Device"
                             << QStringList{"Read device &ID|Ctrl+I", "-",
                                            "&Download configuration|Ctrl+D",
-                                           "&Upload configuration|Ctrl+U", "-",
+                                           "&Upload configuration|Ctrl+U", "Restore &backup...|", "-",
                                            "Update firmwa&re|Ctrl+R", "-", "&Link settings|Ctrl+C"};
 }
 
@@ -171,7 +171,8 @@ void TestMainWindow::construction_panesAndNothingElse()
         slotNames << QString::fromLatin1(m.methodSignature());
     }
     QCOMPARE(slotNames, (QStringList{"fileOpen()", "fileSave()", "fileSaveBin()", "devID()",
-                                     "devDownload()", "devUpload()", "devFirmware()", "devCOMport()"}));
+                                     "devDownload()", "devUpload()", "devFirmware()", "devRestore()",
+                                     "devCOMport()"}));
 }
 
 void TestMainWindow::firstStart_defaultLayout()

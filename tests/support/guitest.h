@@ -144,6 +144,7 @@ struct BoxSeen
     QMessageBox::StandardButtons buttons;
     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
     QWidget *parent = nullptr;
+    QString details;
     bool seen = false;
 };
 
@@ -161,6 +162,7 @@ inline BoxSeen readBox(QWidget *modal)
     if (auto *b = box->defaultButton())
         seen.defaultButton = box->standardButton(b);
     seen.parent = box->parentWidget();
+    seen.details = box->detailedText();
     return seen;
 }
 

@@ -41,6 +41,10 @@ public:
     // A value file: first the description its root names, read anew, then its values, which
     // become the baseline.
     bool openConfFile(const QString &fileName);
+    // An image file of the shown description (a saved binary, a backup): its values, checked
+    // by size, CRC and unpacking, are one step and become the baseline. Nothing changes when
+    // it does not fit.
+    bool openImageFile(const QString &fileName);
 
     ConfFormat *format = nullptr; // owned; null until a description has been installed
     QString formatId;

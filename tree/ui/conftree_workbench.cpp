@@ -2,12 +2,15 @@
 // changed values, undo and redo of every change of values, finding rows, the changed-only and
 // show-hidden views, and why a row is greyed or hidden.
 #include "format/confformat.h"
+#include "format/diag.h"
+#include "format/wholefile.h"
 #include "format/ui/valueeditors.h"
 #include "tree/confrow.h"
 #include "tree/ui/conftree.h"
 #include "tree/ui/qmytreewidgetitem.h"
 #include "tree/why.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPixmap>
@@ -114,6 +117,37 @@ bool ConfTree::loadWithDescription(const QString &id, const QString &text, const
             pushValuesStep(text, before, after);
     }
     return loaded;
+}
+
+bool ConfTree::openImageFile(const QString &fileName)
+{
+    const DiagContext context(fileName);
+    if (!format) {
+        diagOutError("No description for the image\n");
+        return false;
+    }
+    const int size = format->imageSize();
+    QByteArray image;
+    QString error;
+    // One byte more than fits tells a longer file from one of the right size.
+    if (!readFileStart(fileName, qint64(size) + 1, &image, &error)) {
+        diagOutError("Cannot read the image: %s\n", qPrintable(error));
+        return false;
+    }
+    if (image.size() != size) {
+        diagOutError("The image is not of %s: it has %lld bytes, the description's image %d\n",
+                     qPrintable(formatId), static_cast<long long>(image.size()), size);
+        return false;
+    }
+    ValueSet before = valuesOf(*format);
+    if (!format->unpack(reinterpret_cast<const uchar *>(image.constData()), int(image.size())))
+        return false;
+    ValueSet after = valuesOf(*format);
+    keepDifferences(*format, &before, &after);
+    if (!before.empty() || !after.empty())
+        pushValuesStep(tr("Open %1").arg(QFileInfo(fileName).fileName()), before, after);
+    setBaseline();
+    return true;
 }
 
 void ConfTree::revert(QTreeWidgetItem *item)
