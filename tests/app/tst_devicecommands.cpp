@@ -1113,16 +1113,35 @@ void setAddress(ConfTree *tree, int value)
 void TestDeviceCommands::review_listsTheChanges_data()
 {
     QTest::addColumn<Link>("link");
+    QTest::addColumn<bool>("edit");
     QTest::addColumn<bool>("accept");
-    QTest::newRow("serial, upload") << Link::Serial << true;
-    QTest::newRow("USB-HID, upload") << Link::Hid << true;
-    QTest::newRow("serial, cancelled") << Link::Serial << false;
+    QTest::addColumn<QByteArray>("deviceId");
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QString>("boxes"); // after the download's
+
+    const QString one = QStringLiteral("Values that will change on the device: 1");
+    const QString ok = QStringLiteral(" | Information/Transfer ok.");
+    QTest::newRow("serial, upload") << Link::Serial << true << true << QByteArray(DemoId) << one << ok;
+    QTest::newRow("USB-HID, upload") << Link::Hid << true << true << QByteArray(DemoId) << one << ok;
+    QTest::newRow("serial, cancelled") << Link::Serial << true << false << QByteArray(DemoId) << one << "";
+    QTest::newRow("nothing differs") << Link::Serial << false << true << QByteArray(DemoId)
+                                     << "The device already holds these values." << ok;
+    // The device says it holds another format: the review says why, and the device refuses
+    // what it is sent anyway.
+    QTest::newRow("another format") << Link::Serial << true << true << QByteArray("VANT-OTHER-2")
+                                     << "The values on the device cannot be compared: the device has the configuration "
+                                        "of VANT-OTHER-2, the values to be written are of VANT-DEMO-1."
+                                     << " | Error/" + deviceResultMessage(Incompatible);
 }
 
 void TestDeviceCommands::review_listsTheChanges()
 {
     QFETCH(Link, link);
+    QFETCH(bool, edit);
     QFETCH(bool, accept);
+    QFETCH(QByteArray, deviceId);
+    QFETCH(QString, summary);
+    QFETCH(QString, boxes);
     QVERIFY(installDemoDescription());
     DeviceSetup setup;
     setup.image = demoImage;
@@ -1141,23 +1160,33 @@ void TestDeviceCommands::review_listsTheChanges()
     trigger(window, ActDownload);
     ConfTree *tree = window.confTree();
     const QString before = tree->format->text(tree->format->idOf(QStringLiteral("Address")));
-    setAddress(tree, 77);
+    if (edit)
+        setAddress(tree, 77);
     const QString after = tree->format->text(tree->format->idOf(QStringLiteral("Address")));
-    const QByteArray edited = tree->format->pack();
+    const QByteArray written = tree->format->pack();
+    // Only now does the device change its identity, so the download above found its description.
+    if (link == Link::Serial && deviceId != DemoId) {
+        sim.reset();
+        sim = std::make_unique<SimProcess>();
+        setup.softwareId = deviceId;
+        connectDevice(link, setup);
+    }
     trigger(window, ActUpload);
 
-    QCOMPARE(seen.summaries, QStringList{QStringLiteral("Values that will change on the device: 1")});
-    QCOMPARE(seen.rows, QStringList{QStringLiteral("Address\t") + before + QLatin1Char('\t') + after});
+    QCOMPARE(seen.summaries, QStringList{summary});
+    QCOMPARE(seen.rows, edit && deviceId == DemoId
+                            ? QStringList{QStringLiteral("Address\t") + before + QLatin1Char('\t') + after}
+                            : QStringList());
     QVERIFY2(responder.unexpected.isEmpty(), qPrintable(responder.unexpected.join('|')));
     // One backup on the download, one before the upload, each the device's image as it was.
     const QList<backups::Backup> kept = backups::list(QStringLiteral("VANT-HW-1"));
     QCOMPARE(kept.size(), 2);
     for (const backups::Backup &b : kept)
         QCOMPARE(readFile(b.path).toHex(' '), demoImage.toHex(' '));
-    QTRY_COMPARE(readFile(imagePath()).toHex(' '), (accept ? edited : demoImage).toHex(' '));
-    QCOMPARE(responder.boxTexts(), accept ? QStringLiteral("Information/Transfer ok. | Information/Transfer ok.")
-                                          : QStringLiteral("Information/Transfer ok."));
-    QCOMPARE(tree->changedCount(), accept ? 0 : 1);
+    const bool wrote = accept && deviceId == DemoId;
+    QTRY_COMPARE(readFile(imagePath()).toHex(' '), (wrote ? written : demoImage).toHex(' '));
+    QCOMPARE(responder.boxTexts(), QStringLiteral("Information/Transfer ok.") + boxes);
+    QCOMPARE(tree->changedCount(), edit && !wrote ? 1 : 0);
 }
 
 void TestDeviceCommands::backupReadFails_nothingWritten_data()
