@@ -130,6 +130,9 @@ void MainWindow::buildWorkbench()
     QAction *showHidden = viewMenu->addAction(tr("Show &hidden rows"));
     showHidden->setCheckable(true);
     connect(showHidden, &QAction::toggled, tree, &ConfTree::setShowHidden);
+    viewMenu->addSeparator();
+    viewMenu->addAction(tr("&Reload description"), QKeySequence(tr("F5", "View|Reload")), this,
+                        [this] { reloadDescription(); });
     menuBar()->addMenu(viewMenu);
 
     auto *findBar = new QToolBar(tr("Find"), this);
@@ -204,6 +207,21 @@ void MainWindow::showMessages(const QList<Diagnostic> &reported, bool failed)
         warned = warned || d.severity != DiagSeverity::Info;
     if ((failed || warned) && !reported.isEmpty())
         messages->show();
+}
+
+void MainWindow::reloadDescription()
+{
+    if (!tree->format) {
+        QMessageBox::warning(this, tr("Warning"), tr("No description to reload."));
+        return;
+    }
+    const DiagCollector collector;
+    const bool reloaded = tree->reloadDescription();
+    showMessages(collector.diagnostics(), !reloaded);
+    if (reloaded)
+        statusBar()->showMessage(tr("Description %1 reloaded.").arg(tree->formatId), 5000);
+    else
+        statusBar()->showMessage(tr("Description %1 does not load; nothing changed.").arg(tree->formatId), 5000);
 }
 
 void MainWindow::setDeviceCommandsEnabled(bool enabled)

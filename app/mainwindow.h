@@ -63,6 +63,7 @@ private:
     void showMessages(const QList<Diagnostic> &reported, bool failed);
     void setDeviceCommandsEnabled(bool enabled);
     void showStartHelp();
+    void reloadDescription();
     // The link the device commands use, as the status bar names it.
     QString linkText() const;
 

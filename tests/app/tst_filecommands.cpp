@@ -77,6 +77,8 @@ private slots:
     void open_cancelled_changesNothing();
     void open_sameDescriptionTwice_eachLoadOneUndoStep();
     void open_brokenDescription_messagesSayWhereAndBoxCarriesThem();
+    void reload_keepsValuesByName_data();
+    void reload_keepsValuesByName();
     void open_image_data();
     void open_image();
 
@@ -597,6 +599,44 @@ void TestFileCommands::open_brokenDescription_messagesSayWhereAndBoxCarriesThem(
     // The line of the description that failed, with its file and line.
     QVERIFY2(messages.contains(QStringLiteral("confxml/FC-9.xml:4")), qPrintable(messages));
     QVERIFY2(details.contains(QStringLiteral("confxml/FC-9.xml:4")), qPrintable(details));
+}
+
+// The description edited beside the window is read anew; values and their baseline stay by
+// name, and one that no longer loads changes nothing and says where it is wrong.
+void TestFileCommands::reload_keepsValuesByName_data()
+{
+    QTest::addColumn<QByteArray>("edited");
+    QTest::addColumn<bool>("loads");
+    QByteArray added = Description;
+    added.replace("<bool name=\"on\"/>", "<bool name=\"on\"/><byte name=\"c\"/>")
+        .replace("</Tree>", "<Var var=\"c\" name=\"C\"/></Tree>");
+    QByteArray broken = Description;
+    broken.replace("<word name=\"b\"/>", "\n<frob name=\"b\"/>");
+    QTest::newRow("a variable added") << added << true;
+    QTest::newRow("a kind it does not know") << broken << false;
+}
+
+void TestFileCommands::reload_keepsValuesByName()
+{
+    QFETCH(QByteArray, edited);
+    QFETCH(bool, loads);
+    loadDescription();
+    var("b").value = 42;
+    tree->valuesChanged();
+    const ConfFormat *before = tree->format;
+    QVERIFY(writeFile(QStringLiteral("confxml/FC-1.xml"), edited));
+    trigger(QStringLiteral("&Reload description"));
+    QCOMPARE(tree->format != before, loads);
+    QCOMPARE(var("b").value, 42);
+    QCOMPARE(tree->changedCount(), 1);
+    QVERIFY(row(QStringLiteral("B"))->text(1).startsWith(QStringLiteral("42")));
+    QCOMPARE(row(QStringLiteral("C")) != nullptr, loads);
+    QCOMPARE(window->messagesPane()->isVisibleTo(window), !loads);
+    if (!loads) {
+        const QString messages = window->messagesPane()->text();
+        QVERIFY2(messages.contains(QStringLiteral("confxml/FC-1.xml:2")) && messages.contains(QStringLiteral("frob")),
+                 qPrintable(messages));
+    }
 }
 
 // An image of the shown description opens as its values; one that does not fit changes

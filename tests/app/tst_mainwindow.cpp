@@ -111,7 +111,8 @@ void TestMainWindow::menus_data()
                           << QStringList{"&Undo|Ctrl+Z", "&Redo|Ctrl+Shift+Z", "-", "Revert &all|", "-",
                                          "&Find|Ctrl+F"};
     QTest::newRow("view") << 2 << "&View"
-                          << QStringList{"&Changed only|", "Show &hidden rows|", "-", "Messages|"};
+                          << QStringList{"&Changed only|", "Show &hidden rows|", "-", "&Reload description|F5", "-",
+                                         "Messages|"};
     QTest::newRow("device") << 3 << "&Device"
                             << QStringList{"Read device &ID|Ctrl+I", "-",
                                            "&Download configuration|Ctrl+D",

@@ -45,6 +45,10 @@ public:
     // by size, CRC and unpacking, are one step and become the baseline. Nothing changes when
     // it does not fit.
     bool openImageFile(const QString &fileName);
+    // Reads the shown description anew from its file, for an author editing it beside the
+    // window: the values, the baseline and the undo steps carry over by variable name. A
+    // description that no longer loads leaves everything as it was.
+    bool reloadDescription();
 
     ConfFormat *format = nullptr; // owned; null until a description has been installed
     QString formatId;

@@ -40,3 +40,25 @@ bool ConfTree::openConfFile(const QString &fileName)
         setBaseline();
     return loaded;
 }
+
+bool ConfTree::reloadDescription()
+{
+    if (!format)
+        return false;
+    const ValueSet values = valuesOf(*format);
+    const ValueSet baseline = baselineValues;
+    if (!loadFormatFile(descriptionPath(formatId), formatId))
+        return false;
+    applyValues(*format, values);
+    // A variable new in this reading has no baseline of its own; its initial value is one.
+    ValueSet kept = valuesOf(*format);
+    for (auto &[name, value] : kept) {
+        if (const auto it = baseline.find(name); it != baseline.end())
+            value = it->second;
+    }
+    baselineValues = std::move(kept);
+    updateValues();
+    updateExpr();
+    valuesChanged();
+    return true;
+}
