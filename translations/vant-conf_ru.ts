@@ -2,6 +2,37 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ru_RU">
 <context>
+    <name>BackupChooser</name>
+    <message>
+        <source>Restore backup</source>
+        <translation>Восстановление из резервной копии</translation>
+    </message>
+    <message>
+        <source>There are no backups of the device %1.</source>
+        <translation>Резервных копий устройства %1 нет.</translation>
+    </message>
+    <message>
+        <source>Backups of the device %1, newest first:</source>
+        <translation>Резервные копии устройства %1, сначала новые:</translation>
+    </message>
+    <message>
+        <source>Taken</source>
+        <translation>Создана</translation>
+    </message>
+    <message>
+        <source>Software ID</source>
+        <translation>Идентификатор ПО</translation>
+    </message>
+    <message>
+        <source>Values that differ from the device</source>
+        <translation>Значений, отличных от устройства</translation>
+    </message>
+    <message>
+        <source>Restore</source>
+        <translation>Восстановить</translation>
+    </message>
+</context>
+<context>
     <name>COMDialog</name>
     <message>
         <source>Link settings</source>
@@ -26,6 +57,14 @@
     <message>
         <source>USB-HID</source>
         <translation>USB-HID</translation>
+    </message>
+    <message>
+        <source>Review the changes before an upload</source>
+        <translation>Показывать изменения перед записью в устройство</translation>
+    </message>
+    <message>
+        <source>Keep a backup of the device&apos;s configuration before each write</source>
+        <translation>Сохранять резервную копию конфигурации устройства перед каждой записью</translation>
     </message>
 </context>
 <context>
@@ -467,6 +506,57 @@ No Internet connection ?</source>
         <source>Values changed and not saved: %1.</source>
         <translation>Изменено и не сохранено значений: %1.</translation>
     </message>
+    <message>
+        <source>Restore &amp;backup...</source>
+        <translation>Восстановить из &amp;резервной копии...</translation>
+    </message>
+    <message>
+        <source>&amp;Reload description</source>
+        <translation>&amp;Перечитать описание</translation>
+    </message>
+    <message>
+        <source>F5</source>
+        <comment>View|Reload</comment>
+        <translation>F5</translation>
+    </message>
+    <message>
+        <source>No description to reload.</source>
+        <translation>Нет описания, которое можно перечитать.</translation>
+    </message>
+    <message>
+        <source>Description %1 reloaded.</source>
+        <translation>Описание %1 перечитано.</translation>
+    </message>
+    <message>
+        <source>Description %1 does not load; nothing changed.</source>
+        <translation>Описание %1 не загружается; ничего не изменено.</translation>
+    </message>
+    <message>
+        <source>there is no description of %1.</source>
+        <translation>нет описания %1.</translation>
+    </message>
+    <message>
+        <source>the configuration does not unpack (%1).</source>
+        <translation>конфигурация не распаковывается (%1).</translation>
+    </message>
+    <message>
+        <source>the device has the configuration of %1, the values to be written are of %2.</source>
+        <translation>в устройстве конфигурация %1, а записываемые значения относятся к %2.</translation>
+    </message>
+    <message>
+        <source>the device&apos;s configuration could not be read: %1</source>
+        <translation>не удалось прочитать конфигурацию устройства: %1</translation>
+    </message>
+    <message>
+        <source>The backup could not be kept: %1
+Nothing was written.</source>
+        <translation>Не удалось сохранить резервную копию: %1
+Ничего не записано.</translation>
+    </message>
+    <message>
+        <source>The backup is damaged: %1</source>
+        <translation>Резервная копия повреждена: %1</translation>
+    </message>
 </context>
 <context>
     <name>MessagesPane</name>
@@ -501,6 +591,45 @@ No Internet connection ?</source>
     <message>
         <source>Copy all</source>
         <translation>Копировать всё</translation>
+    </message>
+</context>
+<context>
+    <name>ReviewDialog</name>
+    <message>
+        <source>Review upload</source>
+        <translation>Проверка записи</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Имя</translation>
+    </message>
+    <message>
+        <source>On the device</source>
+        <translation>В устройстве</translation>
+    </message>
+    <message>
+        <source>To be written</source>
+        <translation>Будет записано</translation>
+    </message>
+    <message>
+        <source>Upload</source>
+        <translation>Записать</translation>
+    </message>
+    <message>
+        <source>The values on the device cannot be compared: %1</source>
+        <translation>Значения в устройстве нельзя сравнить: %1</translation>
+    </message>
+    <message>
+        <source>Upload anyway</source>
+        <translation>Всё равно записать</translation>
+    </message>
+    <message>
+        <source>The device already holds these values.</source>
+        <translation>В устройстве уже эти значения.</translation>
+    </message>
+    <message>
+        <source>Values that will change on the device: %1</source>
+        <translation>Значений, которые изменятся в устройстве: %1</translation>
     </message>
 </context>
 </TS>
