@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QSettings>
+#include <QHash>
 #include <QTranslator>
 
 namespace {
@@ -23,7 +24,31 @@ struct Texts
     QString header;
     QString fileMenu;
     QString exitShortcut;
+    QStringList menuTexts;   // every menu and menu entry: "text|shortcut"
+    QStringList mnemonicClashes; // two entries of one menu (or the bar) with the same & letter
 };
+
+QChar mnemonic(const QString &text)
+{
+    const qsizetype at = text.indexOf(QLatin1Char('&'));
+    return at >= 0 && at + 1 < text.size() ? text.at(at + 1).toLower() : QChar();
+}
+
+// Entries of one menu that share a mnemonic letter: the key would not reach the second one.
+QStringList clashesIn(const QList<QAction *> &actions)
+{
+    QStringList clashes;
+    QHash<QChar, QString> seen;
+    for (const QAction *a : actions) {
+        const QChar letter = mnemonic(a->text());
+        if (letter.isNull())
+            continue;
+        if (seen.contains(letter))
+            clashes << seen.value(letter) + QLatin1Char('/') + a->text();
+        seen.insert(letter, a->text());
+    }
+    return clashes;
+}
 
 // Builds the window after installing the two translators the way main() does, from the
 // current working directory.
@@ -41,6 +66,17 @@ Texts startAndRead()
     t.fileMenu = window.menuBar()->actions().at(0)->text();
     const auto actions = window.menuBar()->actions().at(0)->menu()->actions();
     t.exitShortcut = actions.last()->shortcut().toString(QKeySequence::PortableText);
+    const auto menus = window.menuBar()->actions();
+    t.mnemonicClashes = clashesIn(menus);
+    for (const QAction *m : menus) {
+        t.menuTexts << m->text();
+        const auto entries = m->menu()->actions();
+        t.mnemonicClashes << clashesIn(entries);
+        for (const QAction *a : entries) {
+            if (!a->isSeparator())
+                t.menuTexts << a->text() + QLatin1Char('|') + a->shortcut().toString(QKeySequence::PortableText);
+        }
+    }
     return t;
 }
 
@@ -120,6 +156,19 @@ void TestStartup::translations()
     QCOMPARE(t.header, header);
     QCOMPARE(t.fileMenu, fileMenu);
     QCOMPARE(t.exitShortcut, QStringLiteral("Ctrl+X"));
+    QVERIFY2(t.mnemonicClashes.isEmpty(), qPrintable(t.mnemonicClashes.join(QLatin1String(", "))));
+    if (!withFile)
+        return;
+    // Every menu entry is translated and keeps the shortcut it has in English.
+    QFile::remove(QStringLiteral("vant-conf_ru.qm"));
+    const Texts english = startAndRead();
+    QCOMPARE(t.menuTexts.size(), english.menuTexts.size());
+    for (int i = 0; i < t.menuTexts.size(); ++i) {
+        QVERIFY2(t.menuTexts[i].section(QLatin1Char('|'), 0, 0) != english.menuTexts[i].section(QLatin1Char('|'), 0, 0)
+                     || english.menuTexts[i].startsWith(QLatin1String("Messages")),
+                 qPrintable(english.menuTexts[i]));
+        QCOMPARE(t.menuTexts[i].section(QLatin1Char('|'), 1), english.menuTexts[i].section(QLatin1Char('|'), 1));
+    }
 }
 
 void TestStartup::translationBesideTheProgramOnly_isNotUsed()
