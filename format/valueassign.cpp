@@ -35,7 +35,9 @@ QString floatText(double value, const ConfVar &var)
 
 double roundedToDigits(double value, const ConfVar &var)
 {
-    return floatText(value, var).toDouble();
+    // Adding zero turns the -0 of "-0.001" rounded into a plain 0, which the tree shows
+    // without a sign.
+    return floatText(value, var).toDouble() + 0.0;
 }
 
 bool assignChoice(ConfVar &var, const QString &text, QString *reason)

@@ -133,6 +133,7 @@ void TestValueAssign::assign_data()
     QTest::newRow("float_comma") << "f" << "7,5" << "" << QVariant(7.5f);
     QTest::newRow("float_blanksAround") << "f" << " 4 " << "" << QVariant(4.0f);
     QTest::newRow("float_roundedToDigits") << "f" << "1.237" << "" << QVariant(1.24f);
+    QTest::newRow("float_roundedToZero_hasNoSign") << "f" << "-0.001" << "" << QVariant(0.0f);
     QTest::newRow("float_bound") << "f" << "-10" << "" << QVariant(-10.0f);
     QTest::newRow("float_aboveRange_namesRangeWithDigits") << "f" << "10.01" << floatRange << QVariant(-0.5f);
     // Rounded to its digits it is the bound itself.
