@@ -1,7 +1,8 @@
 #pragma once
 // The value editors of the property tree: one modal dialog per kind of variable, seeded with
-// the current value and storing what the user accepts. The rules for typed text (times,
-// addresses) are the format's own; these functions only ask and show.
+// the current value and storing what the user accepts. The rules for typed text are the
+// format's own (format/valueassign.h); these functions only ask, show the limits and the
+// reasons of a refusal.
 class ConfFormat;
 struct ConfVar;
 class QString;

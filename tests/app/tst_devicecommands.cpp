@@ -980,7 +980,7 @@ void TestDeviceCommands::roundTrip_downloadEditUpload_readBackEqual()
         QVERIFY(row->text(1).startsWith(QLatin1String("12")));
         tree->scrollToItem(row);
         responder.onInput = [](QInputDialog *input) {
-            input->setIntValue(77);
+            input->setTextValue(QStringLiteral("77"));
             input->accept();
         };
         const QPoint at = tree->visualItemRect(row).center();

@@ -9,10 +9,8 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QDir>
-#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QInputDialog>
-#include <QSpinBox>
 #include <QTemporaryDir>
 
 namespace {
@@ -53,7 +51,8 @@ private slots:
     void time();
     void ip_data();
     void ip();
-    void integer_usesRangeAndStoresNumber();
+    void integer_data();
+    void integer();
     void floatInput_data();
     void floatInput();
     void choice_data();
@@ -62,7 +61,7 @@ private slots:
     void string();
     void file_data();
     void file();
-    void file_deviceWithoutSize_refused();
+    void file_device_refusedUnread();
     void edit_structureId_editsFirstMember();
     void edit_unknownId_printsAndShowsNothing();
     void editVar_structure_showsNothing();
@@ -170,6 +169,46 @@ void TestValueEditors::cancel_changesNothing()
     QCOMPARE(var("blob")->fileData, QByteArray("old"));
 }
 
+// What the user saw in a text editor, and the error box it brought up, if any.
+struct TextEditorSeen
+{
+    QString label;
+    QString preset;
+    QWidget *parent = nullptr;
+    gui::BoxSeen box;
+    int pendingSteps = 0;
+    QStringList unexpected;
+};
+
+// Types into the variable's text dialog, presses OK and answers an error box when one is
+// expected. Returns what the editor returned.
+static bool typeIntoEditor(QWidget *parent, ConfFormat &format, ConfVar *var, const QString &label,
+                           const QString &typed, bool expectBox, TextEditorSeen *seen)
+{
+    ModalDriver driver;
+    driver.then([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QInputDialog *>(modal);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Edit property value"));
+        QCOMPARE(dialog->inputMode(), QInputDialog::TextInput);
+        seen->label = dialog->labelText();
+        seen->preset = dialog->textValue();
+        seen->parent = dialog->parentWidget();
+        gui::typeInto(dialog->findChild<QLineEdit *>(), typed);
+        gui::click(dialog, QDialogButtonBox::Ok);
+    });
+    if (expectBox) {
+        driver.then([&](QWidget *modal) {
+            seen->box = gui::readBox(modal);
+            gui::click(modal, QDialogButtonBox::Ok);
+        });
+    }
+    const bool stored = editors::editVar(parent, format, var, label);
+    seen->pendingSteps = driver.pendingSteps();
+    seen->unexpected = driver.unexpected;
+    return stored;
+}
+
 void TestValueEditors::time_data()
 {
     QTest::addColumn<QString>("typed");
@@ -177,12 +216,8 @@ void TestValueEditors::time_data()
     QTest::addColumn<QString>("shown"); // value text afterwards
 
     QTest::newRow("9:5_is0905") << "9:5" << true << "09:05";
-    QTest::newRow("10:05:33_is1005") << "10:05:33" << true << "10:05";
     QTest::newRow("unchanged_accepted") << "01:40" << true << "01:40";
     QTest::newRow("24:00_rejected") << "24:00" << false << "01:40";
-    QTest::newRow("12:60_rejected") << "12:60" << false << "01:40";
-    QTest::newRow("12_rejected") << "12" << false << "01:40";
-    QTest::newRow("ab:cd_rejected") << "ab:cd" << false << "01:40";
 }
 
 void TestValueEditors::time()
@@ -192,42 +227,22 @@ void TestValueEditors::time()
     QFETCH(QString, shown);
 
     var("t")->value = 100;
-    ModalDriver driver;
-    QString title, label, preset;
-    QWidget *dialogParent = nullptr;
-    gui::BoxSeen box;
-    driver.then([&](QWidget *modal) {
-        auto *dialog = qobject_cast<QInputDialog *>(modal);
-        QVERIFY(dialog);
-        title = dialog->windowTitle();
-        label = dialog->labelText();
-        preset = dialog->textValue();
-        dialogParent = dialog->parentWidget();
-        gui::typeInto(dialog->findChild<QLineEdit *>(), typed);
-        gui::click(dialog, QDialogButtonBox::Ok);
-    });
-    if (!accepted) {
-        driver.then([&](QWidget *modal) {
-            box = gui::readBox(modal);
-            gui::click(modal, QDialogButtonBox::Ok);
-        });
-    }
+    TextEditorSeen seen;
+    QCOMPARE(typeIntoEditor(parent, *format, var("t"), QStringLiteral("Start time"), typed, !accepted, &seen),
+             accepted);
 
-    QCOMPARE(editors::editVar(parent, *format, var("t"), QStringLiteral("Start time")), accepted);
-
-    QCOMPARE(driver.pendingSteps(), 0);
-    QCOMPARE(driver.unexpected, QStringList());
-    QCOMPARE(title, QStringLiteral("Edit property value"));
-    QCOMPARE(label, QStringLiteral("Start time"));
-    QCOMPARE(preset, QStringLiteral("01:40"));
-    QCOMPARE(dialogParent, parent);
+    QCOMPARE(seen.pendingSteps, 0);
+    QCOMPARE(seen.unexpected, QStringList());
+    QCOMPARE(seen.label, QStringLiteral("Start time"));
+    QCOMPARE(seen.preset, QStringLiteral("01:40"));
+    QCOMPARE(seen.parent, parent);
     QCOMPARE(format->text(var("t")->offset), shown);
     if (!accepted) {
-        QCOMPARE(box.title, QStringLiteral("Error"));
-        QCOMPARE(box.text, QStringLiteral("Incorrect format for time."));
-        QCOMPARE(box.icon, QMessageBox::Critical);
-        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        QCOMPARE(box.parent, parent);
+        QCOMPARE(seen.box.title, QStringLiteral("Error"));
+        QCOMPARE(seen.box.text, QStringLiteral("Incorrect format for time."));
+        QCOMPARE(seen.box.icon, QMessageBox::Critical);
+        QCOMPARE(seen.box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(seen.box.parent, parent);
     }
 }
 
@@ -238,11 +253,8 @@ void TestValueEditors::ip_data()
     QTest::addColumn<QByteArray>("slot"); // the address in the image afterwards
 
     const QByteArray old = QByteArray::fromHex("C0A80001");
-    QTest::newRow("10.0.0.200_accepted") << "10.0.0.200" << true << QByteArray::fromHex("0A0000C8");
     QTest::newRow("10.0.0.1.7_acceptedAs10.0.0.1") << "10.0.0.1.7" << true << QByteArray::fromHex("0A000001");
     QTest::newRow("10.0.0.256_rejected") << "10.0.0.256" << false << old;
-    QTest::newRow("10.0.0_rejected") << "10.0.0" << false << old;
-    QTest::newRow("10.0.x.1_rejected") << "10.0.x.1" << false << old;
 }
 
 void TestValueEditors::ip()
@@ -252,105 +264,91 @@ void TestValueEditors::ip()
     QFETCH(QByteArray, slot);
 
     var("addr")->value = 0x0100A8C0; // 192.168.0.1
-    ModalDriver driver;
-    QString preset;
-    gui::BoxSeen box;
-    driver.then([&](QWidget *modal) {
-        auto *dialog = qobject_cast<QInputDialog *>(modal);
-        QVERIFY(dialog);
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Edit property value"));
-        preset = dialog->textValue();
-        gui::typeInto(dialog->findChild<QLineEdit *>(), typed);
-        gui::click(dialog, QDialogButtonBox::Ok);
-    });
-    if (!accepted) {
-        driver.then([&](QWidget *modal) {
-            box = gui::readBox(modal);
-            gui::click(modal, QDialogButtonBox::Ok);
-        });
-    }
+    TextEditorSeen seen;
+    QCOMPARE(typeIntoEditor(parent, *format, var("addr"), QStringLiteral("Address"), typed, !accepted, &seen),
+             accepted);
 
-    QCOMPARE(editors::editVar(parent, *format, var("addr"), QStringLiteral("Address")), accepted);
-
-    QCOMPARE(driver.pendingSteps(), 0);
-    QCOMPARE(driver.unexpected, QStringList());
-    QCOMPARE(preset, QStringLiteral("192.168.0.1"));
+    QCOMPARE(seen.pendingSteps, 0);
+    QCOMPARE(seen.unexpected, QStringList());
+    QCOMPARE(seen.preset, QStringLiteral("192.168.0.1"));
     QCOMPARE(slotBytes(*format, QStringLiteral("addr")).toHex(' '), slot.toHex(' '));
     if (!accepted) {
-        QCOMPARE(box.title, QStringLiteral("Error"));
-        QCOMPARE(box.text, QStringLiteral("Incorrect format for IP address."));
-        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(seen.box.title, QStringLiteral("Error"));
+        QCOMPARE(seen.box.text, QStringLiteral("Incorrect format for IP address."));
+        QCOMPARE(seen.box.icon, QMessageBox::Critical);
     }
 }
 
-void TestValueEditors::integer_usesRangeAndStoresNumber()
+void TestValueEditors::integer_data()
 {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("error"); // empty when accepted
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("inRange_stored") << "42" << "" << "42 ms";
+    QTest::newRow("lowestBound_stored") << "-5" << "" << "-5 ms";
+    // Outside the range the value is refused with the range, not clamped to it.
+    QTest::newRow("aboveRange_refusedWithRange") << "51" << "Out of range: -5 to 50 ms." << "7 ms";
+    QTest::newRow("notANumber_refused") << "4x" << "Not a whole number." << "7 ms";
+}
+
+void TestValueEditors::integer()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, error);
+    QFETCH(QString, shown);
+
     var("num")->value = 7;
-    ModalDriver driver;
-    driver.then([&](QWidget *modal) {
-        auto *dialog = qobject_cast<QInputDialog *>(modal);
-        QVERIFY(dialog);
-        QCOMPARE(dialog->inputMode(), QInputDialog::IntInput);
-        QCOMPARE(dialog->intValue(), 7);
-        QCOMPARE(dialog->intMinimum(), -5);
-        QCOMPARE(dialog->intMaximum(), 50);
-        QCOMPARE(dialog->intStep(), 1);
-        QCOMPARE(dialog->labelText(), QStringLiteral("Delay"));
-        auto *spin = dialog->findChild<QSpinBox *>();
-        QVERIFY(spin);
-        spin->setFocus();
-        QTest::keyClick(spin, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(spin, QStringLiteral("42"));
-        gui::click(dialog, QDialogButtonBox::Ok);
-    });
-    QVERIFY(editors::editVar(parent, *format, var("num"), QStringLiteral("Delay")));
-    QCOMPARE(driver.unexpected, QStringList());
-    QCOMPARE(var("num")->value, 42);
-    QCOMPARE(format->text(var("num")->offset), QStringLiteral("42 ms"));
+    TextEditorSeen seen;
+    QCOMPARE(typeIntoEditor(parent, *format, var("num"), QStringLiteral("Delay"), typed, !error.isEmpty(), &seen),
+             error.isEmpty());
+    QCOMPARE(seen.pendingSteps, 0);
+    QCOMPARE(seen.unexpected, QStringList());
+    QCOMPARE(seen.label, QStringLiteral("Delay (-5 to 50 ms)"));
+    QCOMPARE(seen.preset, QStringLiteral("7"));
+    QCOMPARE(seen.box.text, error);
+    if (!error.isEmpty()) {
+        QCOMPARE(seen.box.title, QStringLiteral("Error"));
+        QCOMPARE(seen.box.icon, QMessageBox::Critical);
+        QCOMPARE(seen.box.parent, parent);
+    }
+    QCOMPARE(format->text(var("num")->offset), shown);
 }
 
 void TestValueEditors::floatInput_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("error"); // empty when accepted
     QTest::addColumn<float>("stored");
-    // Whatever the locale, the box shows the tree's form and reads both separators.
+    // Whatever the locale, the editor shows the tree's form and reads both separators.
     for (const char *locale : {"C", "ru_RU", "de_DE"}) {
-        QTest::addRow("%s: point", locale) << locale << "-3.25" << -3.25f;
-        QTest::addRow("%s: comma", locale) << locale << "7,5" << 7.5f;
-        QTest::addRow("%s: whole", locale) << locale << "4" << 4.0f;
-        // Past the range or the digits: the box takes no more, the last valid value stays.
-        QTest::addRow("%s: above the range", locale) << locale << "12" << 1.0f;
-        QTest::addRow("%s: third digit", locale) << locale << "0.125" << 0.12f;
+        QTest::addRow("%s: point", locale) << locale << "-3.25" << "" << -3.25f;
+        QTest::addRow("%s: comma", locale) << locale << "7,5" << "" << 7.5f;
     }
+    QTest::newRow("above the range") << "C" << "12" << "Out of range: -10.00 to 10.00 V." << -0.5f;
+    QTest::newRow("third digit rounded") << "C" << "0.126" << "" << 0.13f;
 }
 
 void TestValueEditors::floatInput()
 {
     QFETCH(QString, locale);
     QFETCH(QString, typed);
+    QFETCH(QString, error);
     QFETCH(float, stored);
     const QLocale saved;
     QLocale::setDefault(QLocale(locale));
     var("f")->floatValue = -0.5f;
-    ModalDriver driver;
-    QString shown;
-    driver.then([&](QWidget *modal) {
-        auto *spin = modal->findChild<QDoubleSpinBox *>();
-        QVERIFY(spin);
-        QCOMPARE(modal->windowTitle(), QStringLiteral("Edit property value"));
-        QCOMPARE(spin->minimum(), -10.0);
-        QCOMPARE(spin->maximum(), 10.0);
-        QCOMPARE(spin->decimals(), 2);
-        shown = spin->text();
-        gui::typeInto(spin->findChild<QLineEdit *>(), typed);
-        gui::click(modal, QDialogButtonBox::Ok);
-    });
-    const bool accepted = editors::editVar(parent, *format, var("f"), QStringLiteral("Voltage"));
+    TextEditorSeen seen;
+    const bool accepted =
+        typeIntoEditor(parent, *format, var("f"), QStringLiteral("Voltage"), typed, !error.isEmpty(), &seen);
     QLocale::setDefault(saved);
-    QVERIFY(accepted);
-    QCOMPARE(driver.unexpected, QStringList());
-    QCOMPARE(shown + QStringLiteral(" V"), QStringLiteral("-0.50 V"));
+    QCOMPARE(accepted, error.isEmpty());
+    QCOMPARE(seen.pendingSteps, 0);
+    QCOMPARE(seen.unexpected, QStringList());
+    QCOMPARE(seen.label, QStringLiteral("Voltage (-10.00 to 10.00 V)"));
+    QCOMPARE(seen.preset, QStringLiteral("-0.50"));
+    QCOMPARE(seen.box.text, error);
     QCOMPARE(var("f")->floatValue, stored);
 }
 
@@ -415,18 +413,13 @@ void TestValueEditors::string_data()
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("error");
 
-    QTest::newRow("longer_cutToSizeMinus1") << "abcdefghij" << "abcdefg" << "";
+    // A text the variable cannot hold is refused with its limit, not cut unseen.
+    QTest::newRow("longer_refused") << "abcdefgh" << "old" << "Too long: at most 7 characters.";
     QTest::newRow("exactlySeven_kept") << "abcdefg" << "abcdefg" << "";
-    QTest::newRow("short_kept") << "xy" << "xy" << "";
     QTest::newRow("empty_accepted") << "" << "" << "";
-    QTest::newRow("cyrillic_cutByCharacters") << QString::fromUtf8("привет мир") << QString::fromUtf8("привет ") << "";
     // The description's CP1251 has no omega and no check mark; each is named once.
     QTest::newRow("notInEncoding_refused") << QString::fromUtf8("aΩ✓bΩ") << "old"
                                            << QString::fromUtf8("These characters cannot be stored on the device (CP1251): Ω✓");
-    // Only what is kept counts.
-    QTest::newRow("notInEncoding_beyondSize_cutAway") << QString::fromUtf8("abcdefgΩ") << "abcdefg" << "";
-    QTest::newRow("chinese_refused") << QString::fromUtf8("a中") << "old"
-                                     << QString::fromUtf8("These characters cannot be stored on the device (CP1251): 中");
 }
 
 void TestValueEditors::string()
@@ -436,27 +429,14 @@ void TestValueEditors::string()
     QFETCH(QString, error);
 
     var("s")->text = QStringLiteral("old");
-    ModalDriver driver;
-    QString preset;
-    gui::BoxSeen box;
-    driver.then([&](QWidget *modal) {
-        auto *dialog = qobject_cast<QInputDialog *>(modal);
-        QVERIFY(dialog);
-        preset = dialog->textValue();
-        gui::typeInto(dialog->findChild<QLineEdit *>(), typed);
-        gui::click(dialog, QDialogButtonBox::Ok);
-    });
-    if (!error.isEmpty()) {
-        driver.then([&](QWidget *modal) {
-            box = gui::readBox(modal);
-            gui::click(modal, QDialogButtonBox::Ok);
-        });
-    }
-    QCOMPARE(editors::editVar(parent, *format, var("s"), QStringLiteral("Name")), error.isEmpty());
-    QCOMPARE(driver.pendingSteps(), 0);
-    QCOMPARE(driver.unexpected, QStringList());
-    QCOMPARE(box.text, error);
-    QCOMPARE(preset, QStringLiteral("old"));
+    TextEditorSeen seen;
+    QCOMPARE(typeIntoEditor(parent, *format, var("s"), QStringLiteral("Name"), typed, !error.isEmpty(), &seen),
+             error.isEmpty());
+    QCOMPARE(seen.pendingSteps, 0);
+    QCOMPARE(seen.unexpected, QStringList());
+    QCOMPARE(seen.label, QStringLiteral("Name (at most 7 characters)"));
+    QCOMPARE(seen.box.text, error);
+    QCOMPARE(seen.preset, QStringLiteral("old"));
     QCOMPARE(var("s")->text, stored);
 }
 
@@ -468,9 +448,7 @@ void TestValueEditors::file_data()
     // The variable has size 100: a 2-byte length and up to 98 content bytes.
     QTest::newRow("98bytes_accepted") << 98 << QString();
     QTest::newRow("99bytes_tooLarge") << 99 << "File too large.";
-    QTest::newRow("500bytes_tooLarge") << 500 << "File too large.";
     QTest::newRow("empty_accepted") << 0 << QString();
-    QTest::newRow("1byte_accepted") << 1 << QString();
 }
 
 void TestValueEditors::file()
@@ -487,12 +465,14 @@ void TestValueEditors::file()
 
     ModalDriver driver;
     QString caption;
+    QString nameLabel;
     QStringList filters;
     gui::BoxSeen box;
     driver.then([&](QWidget *modal) {
         auto *dialog = qobject_cast<QFileDialog *>(modal);
         QVERIFY(dialog);
         caption = dialog->windowTitle();
+        nameLabel = dialog->labelText(QFileDialog::FileName);
         filters = dialog->nameFilters();
         chooseFile(modal, path);
     });
@@ -507,6 +487,7 @@ void TestValueEditors::file()
     QCOMPARE(driver.pendingSteps(), 0);
     QCOMPARE(driver.unexpected, QStringList());
     QCOMPARE(caption, QStringLiteral("Open file"));
+    QCOMPARE(nameLabel, QStringLiteral("Blob (at most 98 bytes)"));
     QCOMPARE(filters, QStringList{QStringLiteral("Files (*)")});
     if (error.isEmpty()) {
         QCOMPARE(var("blob")->fileLength, size);
@@ -520,9 +501,8 @@ void TestValueEditors::file()
     }
 }
 
-// A character device reports no size; its contents must still be held to the slot, not read
-// without end.
-void TestValueEditors::file_deviceWithoutSize_refused()
+// A character device reports no size and may never end; it is refused unread.
+void TestValueEditors::file_device_refusedUnread()
 {
     var("blob")->fileData = QByteArray("old");
     var("blob")->fileLength = 3;
@@ -536,7 +516,7 @@ void TestValueEditors::file_deviceWithoutSize_refused()
     QCOMPARE(editors::editVar(parent, *format, var("blob"), QStringLiteral("Blob")), false);
     QCOMPARE(driver.pendingSteps(), 0);
     QCOMPARE(driver.unexpected, QStringList());
-    QCOMPARE(box.text, QStringLiteral("File too large."));
+    QCOMPARE(box.text, QStringLiteral("Not a regular file."));
     QCOMPARE(var("blob")->fileLength, 3);
 }
 
@@ -550,15 +530,11 @@ void TestValueEditors::edit_structureId_editsFirstMember()
         auto *dialog = qobject_cast<QInputDialog *>(modal);
         QVERIFY(dialog);
         label = dialog->labelText();
-        auto *spin = dialog->findChild<QSpinBox *>();
-        QVERIFY(spin);
-        spin->setFocus();
-        QTest::keyClick(spin, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(spin, QStringLiteral("7"));
+        gui::typeInto(dialog->findChild<QLineEdit *>(), QStringLiteral("7"));
         gui::click(dialog, QDialogButtonBox::Ok);
     });
     QVERIFY(editors::edit(parent, *format, id, QStringLiteral("Struct row")));
-    QCOMPARE(label, QStringLiteral("Struct row"));
+    QCOMPARE(label, QStringLiteral("Struct row (-2147483648 to 2147483647)"));
     QCOMPARE(var("st.a")->value, 7);
     QCOMPARE(var("st.b")->value, 0);
 }
