@@ -5,7 +5,7 @@ packages=(
     build-essential cmake ninja-build ccache pkg-config python3
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-tools-dev qt6-tools-dev-tools
     qt6-l10n-tools qt6-translations-l10n libhidapi-dev libgl-dev
-    lrzsz socat xvfb xauth imagemagick
+    lrzsz socat xvfb xauth imagemagick libxml2-utils
 )
 missing=()
 for p in "${packages[@]}"; do
