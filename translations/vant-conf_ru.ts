@@ -117,6 +117,54 @@
         <source>These characters cannot be stored on the device (%1): %2</source>
         <translation>Эти символы нельзя сохранить в устройстве (%1): %2</translation>
     </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Not one of its items.</source>
+        <translation>Нет такого варианта.</translation>
+    </message>
+    <message>
+        <source>Not a whole number.</source>
+        <translation>Не целое число.</translation>
+    </message>
+    <message>
+        <source>Out of range: %1.</source>
+        <translation>Вне диапазона: %1.</translation>
+    </message>
+    <message>
+        <source>Not a number.</source>
+        <translation>Не число.</translation>
+    </message>
+    <message>
+        <source>Too long: %1.</source>
+        <translation>Слишком длинно: %1.</translation>
+    </message>
+    <message>
+        <source>Give the file to read as @FILE.</source>
+        <translation>Укажите файл в виде @ФАЙЛ.</translation>
+    </message>
+    <message>
+        <source>A structure has no value of its own.</source>
+        <translation>У структуры нет собственного значения.</translation>
+    </message>
+    <message>
+        <source>Not a regular file.</source>
+        <translation>Не обычный файл.</translation>
+    </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>от %1 до %2</translation>
+    </message>
+    <message>
+        <source>at most %1 characters</source>
+        <translation>не более %1 символов</translation>
+    </message>
+    <message>
+        <source>at most %1 bytes</source>
+        <translation>не более %1 байт</translation>
+    </message>
 </context>
 <context>
     <name>ConfRow</name>
