@@ -9,6 +9,7 @@ namespace cli {
 enum ExitCode {
     ExitOk = 0,
     ExitFailed = 1,
+    ExitUnreadableInput = 2, // diff: an input cannot be read or is not of the description
     ExitNoDescription = 7, // device commands: description missing or image does not unpack
     ExitUsage = 64,
 };

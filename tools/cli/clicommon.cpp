@@ -8,6 +8,7 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QTextStream>
 
 namespace cli {
 
@@ -130,6 +131,13 @@ bool loadValuesFile(ConfFormat *format, const QString &path, QString *error)
         return false;
     }
     return true;
+}
+
+void printDifferences(const QList<ValueDifference> &differences)
+{
+    QTextStream out(stdout);
+    for (const ValueDifference &d : differences)
+        out << d.name << '\t' << d.first << '\t' << d.second << '\n';
 }
 
 bool isStandardOutput(const QString &path)

@@ -161,6 +161,7 @@ void printHelp(QTextStream &out)
         out << "  " << c.synopsis << "\n      " << c.summary << "\n";
     out << "\n'vant-conf-cli COMMAND --help' describes one command and its options.\n"
            "\nExit status: 0 success, 1 the operation failed, 64 usage error;\n"
+           "diff: 0 no difference, 1 differences, 2 an input unreadable or not of the description;\n"
            "device commands exit with the device result code (7: no description or bad image).\n";
 }
 
