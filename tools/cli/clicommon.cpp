@@ -105,7 +105,7 @@ bool isImagePath(const QString &path)
     return path.endsWith(QLatin1String(".bin"), Qt::CaseInsensitive);
 }
 
-bool loadImageFile(ConfFormat *format, const QString &path, QString *error)
+bool loadImageFile(ConfFormat *format, const QString &path, QString *error, QByteArray *bytes)
 {
     // Bytes past the image are ignored by unpacking, so there is no need to read them
     // (and a huge wrong file costs nothing).
@@ -119,6 +119,8 @@ bool loadImageFile(ConfFormat *format, const QString &path, QString *error)
         *error = QStringLiteral("'%1' is not an image of format '%2'").arg(path, format->id());
         return false;
     }
+    if (bytes)
+        *bytes = image;
     return true;
 }
 

@@ -41,8 +41,9 @@ bool isImagePath(const QString &path);
 // Fills the format's values from a value file or, for an image path, from an image.
 bool loadValuesFile(ConfFormat *format, const QString &path, QString *error);
 
-// Reads and unpacks an image file into the format.
-bool loadImageFile(ConfFormat *format, const QString &path, QString *error);
+// Reads and unpacks an image file into the format; *bytes, when given, receives the image
+// as the file holds it.
+bool loadImageFile(ConfFormat *format, const QString &path, QString *error, QByteArray *bytes = nullptr);
 
 // Prints one line per difference on standard output: name, tab, first text, tab, second text.
 void printDifferences(const QList<ValueDifference> &differences);
