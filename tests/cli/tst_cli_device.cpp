@@ -6,9 +6,11 @@
 #include "tests/support/simprocess.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -55,14 +57,23 @@ private slots:
     void timeout_cancelsAndExits4();
     void auto_findsRegisteredSimulator();
     void workerThreadRefused_unknownErrorNotSuccess();
+    void backup_keepsPreviousImage_andRestoringItPutsDeviceBack();
+    void backupFails_nothingWritten_data();
+    void backupFails_nothingWritten();
+    void dryRun_listsDifferences_writesNothing_data();
+    void dryRun_listsDifferences_writesNothing();
 
 private:
-    Run cli(const QStringList &args);
+    Run cli(const QStringList &args, const QString &dataHome = QString());
     QString startSim(SimProcess &sim, const QStringList &extra = {});
+    QByteArray pack(const QString &valuesFile, const QString &name);
+    QStringList backupFiles() const;
 
     QTemporaryDir work;
     QTemporaryDir registry;
-    QString imagePath, firmwareSink, valuesPath;
+    // The tool keeps its backups below its data folder; never in the user's own.
+    QTemporaryDir dataHome;
+    QString imagePath, firmwareSink, valuesPath, otherValuesPath;
 };
 
 void TestCliDevice::initTestCase()
@@ -75,6 +86,13 @@ void TestCliDevice::initTestCase()
     QVERIFY(QFile::copy(QStringLiteral(VANT_SOURCE_DIR "/confxml/samples/VANT-DEMO-1-values.xml"), valuesPath));
     imagePath = work.filePath(QStringLiteral("device-image.bin"));
     firmwareSink = work.filePath(QStringLiteral("device-firmware.bin"));
+    // The sample values with two of them changed.
+    otherValuesPath = work.filePath(QStringLiteral("other-values.xml"));
+    QByteArray other = readFile(valuesPath);
+    QVERIFY(other.contains("name=\"Address\" value=\"12\"") && other.contains("value=\"Boiler room\""));
+    other.replace("name=\"Address\" value=\"12\"", "name=\"Address\" value=\"13\"")
+        .replace("value=\"Boiler room\"", "value=\"Pump room\"");
+    QVERIFY(writeFile(otherValuesPath, other));
     // Keep the machine's own registry out of the automatic choice.
     qputenv("VANT_PORT_REGISTRY", QFile::encodeName(registry.path()));
     // A missing description is fetched; here from a loopback port where nobody listens, so
@@ -87,11 +105,29 @@ void TestCliDevice::init()
 {
     QFile::remove(imagePath);
     QFile::remove(firmwareSink);
+    QVERIFY(QDir(dataHome.path()).removeRecursively() && QDir().mkpath(dataHome.path()));
 }
 
-Run TestCliDevice::cli(const QStringList &args)
+Run TestCliDevice::cli(const QStringList &args, const QString &dataHomePath)
 {
-    return runCli(args, work.path());
+    return runCli(args, work.path(), withDataHome(dataHomePath.isEmpty() ? dataHome.path() : dataHomePath));
+}
+
+QByteArray TestCliDevice::pack(const QString &valuesFile, const QString &name)
+{
+    const QString path = work.filePath(name);
+    const Run run = cli({QStringLiteral("pack"), QStringLiteral("confxml/VANT-DEMO-1.xml"), valuesFile,
+                         QStringLiteral("-o"), path});
+    return run.exitCode == 0 ? readFile(path) : QByteArray();
+}
+
+QStringList TestCliDevice::backupFiles() const
+{
+    QStringList files;
+    QDirIterator it(dataHome.path(), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    return files;
 }
 
 QString TestCliDevice::startSim(SimProcess &sim, const QStringList &extra)
@@ -153,7 +189,8 @@ void TestCliDevice::firmware_deliversPayload_withProgress()
     SimProcess sim;
     const QString port = startSim(sim); // paced: about 1.5 s on the line
     QVERIFY(!port.isEmpty());
-    const Run run = cli({QStringLiteral("firmware"), QStringLiteral("--link"), port, fw});
+    // Only the update's own progress: no backup read before it.
+    const Run run = cli({QStringLiteral("firmware"), QStringLiteral("--no-backup"), QStringLiteral("--link"), port, fw});
     QCOMPARE(run.exitCode, 0);
     QTRY_COMPARE_WITH_TIMEOUT(readFile(firmwareSink).size(), payload.size(), 3000);
     QCOMPARE(readFile(firmwareSink), payload);
@@ -275,6 +312,7 @@ void TestCliDevice::interrupt_cancelsTransfer()
     QVERIFY(!port.isEmpty());
     QProcess p;
     p.setWorkingDirectory(work.path());
+    p.setProcessEnvironment(withDataHome(dataHome.path()));
     p.start(QString::fromLocal8Bit(qgetenv("VANT_CLI")), {QStringLiteral("upload"), QStringLiteral("--link"), port, valuesPath});
     QVERIFY(p.waitForStarted());
     QVERIFY(!p.waitForFinished(1000));
@@ -352,6 +390,103 @@ void TestCliDevice::workerThreadRefused_unknownErrorNotSuccess()
     QVERIFY2(err == last || err.endsWith('\n' + last), err.constData());
     QCOMPARE(p.readAllStandardOutput(), QByteArray());
     QCOMPARE(p.exitCode(), 1);
+}
+
+void TestCliDevice::backup_keepsPreviousImage_andRestoringItPutsDeviceBack()
+{
+    const QByteArray before = pack(otherValuesPath, QStringLiteral("before.bin"));
+    const QByteArray after = pack(valuesPath, QStringLiteral("after.bin"));
+    QVERIFY(!before.isEmpty() && before != after);
+    QVERIFY(writeFile(imagePath, before));
+    SimProcess sim;
+    const QString port = startSim(sim, {QStringLiteral("--no-pace")});
+    QVERIFY(!port.isEmpty());
+    const QString downloaded = work.filePath(QStringLiteral("downloaded.bin"));
+    QCOMPARE(cli({QStringLiteral("download"), QStringLiteral("--link"), port, QStringLiteral("-o"), downloaded}).exitCode, 0);
+
+    Run run = cli({QStringLiteral("upload"), QStringLiteral("--link"), port, valuesPath});
+    QCOMPARE(run.exitCode, 0);
+    const QByteArray folder = QFile::encodeName(dataHome.path()) + "/VANT/Device-Configurator/backups/VANT-HW-1/";
+    const QRegularExpression line(QStringLiteral("^vant-conf-cli: backup: (%1VANT-DEMO-1-\\d{8}-\\d{6}\\.bin)$")
+                                      .arg(QRegularExpression::escape(QString::fromLocal8Bit(folder))),
+                                  QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch match = line.match(QString::fromLocal8Bit(run.err));
+    QVERIFY2(match.hasMatch(), run.err.constData());
+    const QString backup = match.captured(1);
+    QCOMPARE(readFile(backup).toHex(' '), readFile(downloaded).toHex(' '));
+    QTRY_COMPARE_WITH_TIMEOUT(readFile(imagePath).toHex(' '), after.toHex(' '), 3000);
+
+    // The backup goes back as it is, itself backed up first like any write.
+    run = cli({QStringLiteral("upload"), QStringLiteral("--link"), port, backup});
+    QCOMPARE(run.exitCode, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(readFile(imagePath).toHex(' '), before.toHex(' '), 3000);
+    QCOMPARE(backupFiles().size(), 2);
+}
+
+void TestCliDevice::backupFails_nothingWritten_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("dataFolderIsAFile");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("message");
+    // The device sends its first block with the wrong number: the read ends as a protocol error.
+    const QByteArray readFailed("vant-conf-cli: Protocol error.\n");
+    QTest::newRow("upload, read fails") << "upload" << false << 4 << readFailed;
+    QTest::newRow("firmware, read fails") << "firmware" << false << 4 << readFailed;
+    QTest::newRow("upload, backup folder cannot be made")
+        << "upload" << true << 1 << QByteArray("vant-conf-cli: no backup kept, so nothing written: cannot create the folder ");
+}
+
+void TestCliDevice::backupFails_nothingWritten()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, dataFolderIsAFile);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, message);
+    const QByteArray stored = pack(otherValuesPath, QStringLiteral("stored.bin"));
+    QVERIFY(writeFile(imagePath, stored));
+    const QString fw = work.filePath(QStringLiteral("x.fw"));
+    QVERIFY(writeFile(fw, makeFirmware("VANT-HW-1", QByteArray(300, 'p'))));
+    const QString notAFolder = work.filePath(QStringLiteral("not-a-folder"));
+    QVERIFY(writeFile(notAFolder, "x"));
+    SimProcess sim;
+    const QString port = startSim(sim, dataFolderIsAFile ? QStringList{QStringLiteral("--no-pace")}
+                                                         : QStringList{QStringLiteral("--no-pace"), QStringLiteral("--fault"),
+                                                                       QStringLiteral("wrong-number:1")});
+    QVERIFY(!port.isEmpty());
+    const Run run = cli({command, QStringLiteral("--link"), port, command == QLatin1String("upload") ? valuesPath : fw},
+                        dataFolderIsAFile ? notAFolder : QString());
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(message) && run.err.endsWith('\n'), run.err.constData());
+    QVERIFY(run.out.isEmpty());
+    QCOMPARE(readFile(imagePath), stored);
+    QVERIFY(!QFile::exists(firmwareSink));
+    QCOMPARE(backupFiles(), QStringList());
+}
+
+void TestCliDevice::dryRun_listsDifferences_writesNothing_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("value file") << QStringLiteral("values.xml");
+    QTest::newRow("image") << QStringLiteral("values.bin");
+}
+
+void TestCliDevice::dryRun_listsDifferences_writesNothing()
+{
+    QFETCH(QString, file);
+    QVERIFY(!pack(valuesPath, QStringLiteral("values.bin")).isEmpty());
+    const QByteArray stored = pack(otherValuesPath, QStringLiteral("stored.bin"));
+    QVERIFY(writeFile(imagePath, stored));
+    SimProcess sim;
+    const QString port = startSim(sim, {QStringLiteral("--no-pace")});
+    QVERIFY(!port.isEmpty());
+    const Run run = cli({QStringLiteral("upload"), QStringLiteral("--dry-run"), QStringLiteral("--link"), port, file});
+    QCOMPARE(run.exitCode, 0);
+    // The device's value first, the file's second, as the tree shows them (a number with
+    // its blank before an empty unit).
+    QCOMPARE(run.out, QByteArray("Address\t13 \t12 \nDeviceName\tPump room\tBoiler room\n"));
+    QCOMPARE(readFile(imagePath), stored);
+    QCOMPARE(backupFiles(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestCliDevice)

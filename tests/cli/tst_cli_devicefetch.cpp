@@ -94,7 +94,7 @@ void TestCliDeviceFetch::cleanup()
 // The server lives in this process, so the event loop keeps running while the tool works.
 Run TestCliDeviceFetch::cli(const QStringList &args)
 {
-    return runCli(args, work->path());
+    return runCli(args, work->path(), withDataHome(work->filePath(QStringLiteral("data"))));
 }
 
 void TestCliDeviceFetch::download_missingDescription_fetchedThenImageWritten()

@@ -36,6 +36,7 @@ private:
 
     QTemporaryDir work;
     QTemporaryDir registry;
+    QTemporaryDir dataHome; // where the writing commands keep their backups
     QString imagePath;
 };
 
@@ -52,7 +53,7 @@ void TestHidCli::initTestCase()
 
 Run TestHidCli::cli(const QStringList &args, bool simulated)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = withDataHome(dataHome.path());
     env.insert(QStringLiteral("VANT_PORT_REGISTRY"), registry.path()); // no serial simulator in the choice
     if (simulated)
         env.insert(QStringLiteral("VANT_HID_SIM"), imagePath);

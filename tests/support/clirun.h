@@ -14,6 +14,15 @@ struct CliRun {
     QByteArray err;
 };
 
+// The environment of a tool that keeps its data (the backups of a device before a write) in
+// dataHome rather than in the user's own folder.
+inline QProcessEnvironment withDataHome(const QString &dataHome,
+                                        QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
+{
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    return env;
+}
+
 // childSetup runs in the child before the tool starts (resource limits, another user).
 inline CliRun runCli(const QStringList &args, const QString &workDir = QString(),
                      const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),

@@ -9,6 +9,7 @@ namespace cli {
 enum ExitCode {
     ExitOk = 0,
     ExitFailed = 1,
+    ExitUnreadableInput = 2, // diff: an input cannot be read or is not of the description
     ExitNoDescription = 7, // device commands: description missing or image does not unpack
     ExitUsage = 64,
 };
@@ -20,6 +21,8 @@ enum Option {
     OptLink = 1 << 1,   // --link LINK
     OptServer = 1 << 2, // --server HOST[:PORT]
     OptTimeout = 1 << 3, // --timeout SECONDS
+    OptDryRun = 1 << 4,  // --dry-run
+    OptNoBackup = 1 << 5, // --no-backup
     // Everything after the first positional argument is positional too, so a condition may
     // start with a minus sign.
     OptionsBeforePositionalOnly = 1 << 8,
@@ -34,6 +37,8 @@ struct Arguments {
     QString server;
     bool hasServer = false;
     int timeoutMs = 0; // 0: no time limit
+    bool dryRun = false;
+    bool noBackup = false;
 };
 
 struct Command {

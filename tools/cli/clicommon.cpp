@@ -8,6 +8,7 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QTextStream>
 
 namespace cli {
 
@@ -104,7 +105,7 @@ bool isImagePath(const QString &path)
     return path.endsWith(QLatin1String(".bin"), Qt::CaseInsensitive);
 }
 
-bool loadImageFile(ConfFormat *format, const QString &path, QString *error)
+bool loadImageFile(ConfFormat *format, const QString &path, QString *error, QByteArray *bytes)
 {
     // Bytes past the image are ignored by unpacking, so there is no need to read them
     // (and a huge wrong file costs nothing).
@@ -118,6 +119,8 @@ bool loadImageFile(ConfFormat *format, const QString &path, QString *error)
         *error = QStringLiteral("'%1' is not an image of format '%2'").arg(path, format->id());
         return false;
     }
+    if (bytes)
+        *bytes = image;
     return true;
 }
 
@@ -130,6 +133,13 @@ bool loadValuesFile(ConfFormat *format, const QString &path, QString *error)
         return false;
     }
     return true;
+}
+
+void printDifferences(const QList<ValueDifference> &differences)
+{
+    QTextStream out(stdout);
+    for (const ValueDifference &d : differences)
+        out << d.name << '\t' << d.first << '\t' << d.second << '\n';
 }
 
 bool isStandardOutput(const QString &path)

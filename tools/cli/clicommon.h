@@ -3,6 +3,7 @@
 // Every function prints the system's own diagnostic lines as it goes and, on failure,
 // leaves one line in *error for cli::fail.
 #include "format/confformat.h"
+#include "format/valuediff.h"
 #include "tree/confrow.h"
 
 #include <QString>
@@ -40,8 +41,12 @@ bool isImagePath(const QString &path);
 // Fills the format's values from a value file or, for an image path, from an image.
 bool loadValuesFile(ConfFormat *format, const QString &path, QString *error);
 
-// Reads and unpacks an image file into the format.
-bool loadImageFile(ConfFormat *format, const QString &path, QString *error);
+// Reads and unpacks an image file into the format; *bytes, when given, receives the image
+// as the file holds it.
+bool loadImageFile(ConfFormat *format, const QString &path, QString *error, QByteArray *bytes = nullptr);
+
+// Prints one line per difference on standard output: name, tab, first text, tab, second text.
+void printDifferences(const QList<ValueDifference> &differences);
 
 // "-": standard output rather than a file of that name.
 bool isStandardOutput(const QString &path);

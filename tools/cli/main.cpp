@@ -1,5 +1,6 @@
 #include "tools/cli/cli.h"
 
+#include "device/backups.h"
 #include "format/appidentity.h"
 #include "format/diag.h"
 
@@ -63,8 +64,13 @@ QList<CommandOption> optionsOf(const cli::Command &command)
                                             QStringLiteral("the description server instead of the configured one"),
                                             QStringLiteral("HOST[:PORT]"))},
         {cli::OptTimeout, QCommandLineOption(QStringLiteral("timeout"),
-                                             QStringLiteral("cancel the operation when it has run this long"),
+                                             QStringLiteral("cancel the command when it has run this long"),
                                              QStringLiteral("SECONDS"))},
+        {cli::OptDryRun, QCommandLineOption(QStringLiteral("dry-run"),
+                                            QStringLiteral("show what would change on the device and write nothing"))},
+        {cli::OptNoBackup, QCommandLineOption(QStringLiteral("no-backup"),
+                                              QStringLiteral("write without first keeping the device's configuration "
+                                                             "in the backup folder"))},
     };
     QList<CommandOption> taken;
     for (const CommandOption &o : all) {
@@ -85,8 +91,10 @@ void printCommandHelp(const cli::Command &command)
         QStringList names;
         for (const QString &name : o.option.names())
             names << (name.size() == 1 ? QLatin1String("-") : QLatin1String("--")) + name;
-        out << "  " << names.join(QLatin1String(", ")) << ' ' << o.option.valueName() << "\n      "
-            << o.option.description() << "\n";
+        out << "  " << names.join(QLatin1String(", "));
+        if (!o.option.valueName().isEmpty())
+            out << ' ' << o.option.valueName();
+        out << "\n      " << o.option.description() << "\n";
     }
     out.flush();
 }
@@ -119,6 +127,14 @@ bool parseArguments(const cli::Command &command, const QStringList &args, cli::A
         return false;
     }
     for (const CommandOption &o : options) {
+        // A switch said twice says the same thing.
+        if (o.option.valueName().isEmpty()) {
+            if (o.flag == cli::OptDryRun)
+                parsed->dryRun = parser.isSet(o.option);
+            else if (o.flag == cli::OptNoBackup)
+                parsed->noBackup = parser.isSet(o.option);
+            continue;
+        }
         const QStringList values = parser.values(o.option);
         if (values.size() > 1) {
             cli::usage(command.name, QStringLiteral("option --%1 given twice").arg(o.option.names().last()));
@@ -161,7 +177,11 @@ void printHelp(QTextStream &out)
         out << "  " << c.synopsis << "\n      " << c.summary << "\n";
     out << "\n'vant-conf-cli COMMAND --help' describes one command and its options.\n"
            "\nExit status: 0 success, 1 the operation failed, 64 usage error;\n"
-           "device commands exit with the device result code (7: no description or bad image).\n";
+           "diff: 0 no difference, 1 differences, 2 an input unreadable or not of the description;\n"
+           "device commands exit with the device result code (7: no description or bad image).\n"
+           "\nupload and firmware first keep the device's configuration as a backup in\n"
+           "  " << backups::folder() << "/HARDWARE-ID/\n"
+           "unless --no-backup is given; when that fails, nothing is written.\n";
 }
 
 } // namespace
