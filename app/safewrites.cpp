@@ -65,6 +65,12 @@ bool MainWindow::reviewUploads() const
 
 bool MainWindow::keepBackup(const Device &worker, QString *error)
 {
+    // A new device holds no configuration: nothing to lose, and its first upload must not be
+    // refused for want of a backup.
+    if (worker.image().isEmpty()) {
+        diagOut("The device holds no configuration, no backup kept\n");
+        return true;
+    }
     const QString path = backups::store(worker.hardwareId(), worker.softwareId(),
                                         backups::imageProper(worker.image()), error);
     if (path.isEmpty()) {
