@@ -123,23 +123,25 @@ bool MainWindow::prepareWrite(Device &worker, const QByteArray *toWrite, const Q
     return !review || confirmUpload(worker, *toWrite, toWriteId);
 }
 
-void MainWindow::uploadImage(const QByteArray &image, const QString &id)
+bool MainWindow::uploadImage(const QByteArray &image, const QString &id, const std::function<void()> &onWritten)
 {
     const DiagCollector collector;
     std::unique_ptr<Device> worker(devCreate());
     if (!prepareWrite(*worker, &image, id)) {
         showMessages(collector.diagnostics(), false);
-        return;
+        return false;
     }
     const bool written = devRunOn(*worker, [&](Device &d) {
         d.setImage(image);
         d.startUpload(id);
     }) == Ok;
     showMessages(collector.diagnostics(), !written);
-    if (written) {
-        tree->setBaseline(); // the device now holds these values
-        QMessageBox::information(this, tr("Information"), tr("Transfer ok."));
-    }
+    if (!written)
+        return false;
+    if (onWritten)
+        onWritten();
+    QMessageBox::information(this, tr("Information"), tr("Transfer ok."));
+    return true;
 }
 
 void MainWindow::devUpload()
@@ -157,7 +159,8 @@ void MainWindow::devUpload()
         QMessageBox::critical(this, tr("Error"), tr("Configuration too large for the device."));
         return;
     }
-    uploadImage(tree->format->pack(), tree->formatId);
+    // The device now holds these values: the marks are gone before the box reports it.
+    uploadImage(tree->format->pack(), tree->formatId, [this] { tree->setBaseline(); });
 }
 
 void MainWindow::devFirmware()
@@ -226,16 +229,5 @@ void MainWindow::devRestore()
         QMessageBox::critical(this, tr("Error"), tr("The backup is damaged: %1").arg(entries[chosen].backup.path));
         return;
     }
-    std::unique_ptr<Device> worker(devCreate());
-    if (!prepareWrite(*worker, &image, backupId)) {
-        showMessages(collector.diagnostics(), false);
-        return;
-    }
-    const bool written = devRunOn(*worker, [&](Device &d) {
-        d.setImage(image);
-        d.startUpload(backupId);
-    }) == Ok;
-    showMessages(collector.diagnostics(), !written);
-    if (written)
-        QMessageBox::information(this, tr("Information"), tr("Transfer ok."));
+    uploadImage(image, backupId);
 }
