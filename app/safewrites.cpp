@@ -23,20 +23,6 @@
 
 namespace {
 
-// A description read beside the one shown, to unpack images of it; null with the reason.
-std::unique_ptr<ConfFormat> descriptionFormat(const QString &id, const TreeLoader &shown, QString *why)
-{
-    TreeLoader loader;
-    loader.macros = shown.macros;
-    Description description;
-    const DiagCollector collector;
-    if (readDescriptionFile(descriptionPath(id), id, loader, &description) != DescriptionError::None) {
-        *why = QCoreApplication::translate("MainWindow", "there is no description of %1.").arg(id);
-        return nullptr;
-    }
-    return std::move(description.format);
-}
-
 // The values of an image; false with the reason when it does not unpack.
 bool imageValues(ConfFormat &format, const QByteArray &image, ValueSet *values, QString *why)
 {
@@ -88,7 +74,7 @@ bool MainWindow::confirmUpload(const Device &worker, const QByteArray &toWrite, 
     if (worker.softwareId() != toWriteId) {
         why = tr("the device has the configuration of %1, the values to be written are of %2.")
                   .arg(worker.softwareId(), toWriteId);
-    } else if (const std::unique_ptr<ConfFormat> format = descriptionFormat(toWriteId, *tree, &why)) {
+    } else if (const std::unique_ptr<ConfFormat> format = readDescriptionFormat(toWriteId, tree->macros, &why)) {
         ValueSet onDevice;
         ValueSet written;
         if (imageValues(*format, worker.image(), &onDevice, &why) && imageValues(*format, toWrite, &written, &why))
@@ -196,7 +182,7 @@ void MainWindow::devRestore()
     const QString hardwareId = reader->hardwareId();
     const QString softwareId = reader->softwareId();
     QString why;
-    const std::unique_ptr<ConfFormat> format = descriptionFormat(softwareId, *tree, &why);
+    const std::unique_ptr<ConfFormat> format = readDescriptionFormat(softwareId, tree->macros, &why);
     ValueSet onDevice;
     const bool compared = format && imageValues(*format, reader->image(), &onDevice, &why);
 
