@@ -160,7 +160,8 @@ QList<LintFinding> Linter::run()
                 add(d.location, DiagSeverity::Error, LintCode::BadCondition, lineText(d));
             if (!expectedId.isNull() && !isSafeFormatId(description.id))
                 add(at(root), DiagSeverity::Error, LintCode::DescriptionError,
-                    QStringLiteral("Bad format id '%1'").arg(QString::fromUtf8(printableForDiagnostics(description.id))));
+                    QStringLiteral("Bad format id '%1'")
+                        .arg(QString::fromUtf8(printableForDiagnostics(description.id))));
             checkLoaded(description);
             break;
         }
@@ -174,7 +175,9 @@ QList<LintFinding> Linter::run()
         }
         if (error == DescriptionError::NoTree) {
             add(said.last().location, DiagSeverity::Error, LintCode::DescriptionError, lineText(said.last()));
-            std::unique_ptr<ConfFormat> format(ConfFormat::create(rootFormatId(doc), root.firstChildElement(QStringLiteral("Format"))));
+            // The format loaded; without rows, only its variables can be checked.
+            const std::unique_ptr<ConfFormat> format(
+                ConfFormat::create(description.id, root.firstChildElement(QStringLiteral("Format"))));
             if (format)
                 checkVariables(*format);
             break;
@@ -221,7 +224,9 @@ bool Linter::repair(DescriptionError error, const QList<Diagnostic> &said)
         root.insertAfter(element, element.nextSiblingElement(QStringLiteral("Format")));
     } else {
         const bool inFormat = error == DescriptionError::FormatRejected || error == DescriptionError::DuplicateFormat;
-        if (!inFormat && (element.tagName() != QLatin1String("Var") || element.hasAttribute(QStringLiteral("template"))))
+        const bool plainRow =
+            element.tagName() == QLatin1String("Var") && !element.hasAttribute(QStringLiteral("template"));
+        if (!inFormat && !plainRow)
             rowsLost = true;
         element.parentNode().removeChild(element);
     }

@@ -10,10 +10,10 @@
 #include <QString>
 
 struct LintFinding {
-    DiagLocation location;      // the element at fault, as the DOM placed it (end of its start tag)
+    DiagLocation location; // the element at fault, as the DOM placed it (the end of its start tag)
     DiagSeverity severity = DiagSeverity::Error; // Error or Warning
-    QString code;               // stable kebab-case name of the kind of finding
-    QString message;            // for a fault, the loader's own line without its line break
+    QString code;    // stable kebab-case name of the kind of finding
+    QString message; // for a fault, the loader's own line without its line break
 };
 
 // Error codes: the file does not read or parse, the root, Format and Tree elements as a whole,
@@ -27,10 +27,10 @@ inline const QString TreeError = QStringLiteral("tree-error");
 inline const QString BadCondition = QStringLiteral("bad-condition");
 inline const QString TooManyErrors = QStringLiteral("too-many-errors");
 // Warnings.
-inline const QString UnknownVariable = QStringLiteral("unknown-variable");     // a condition names no variable of the format
+inline const QString UnknownVariable = QStringLiteral("unknown-variable");     // a condition names a missing variable
 inline const QString ConstantCondition = QStringLiteral("constant-condition"); // a condition names no variable at all
 inline const QString UnusedVariable = QStringLiteral("unused-variable");       // no row shows the variable
-inline const QString MinAboveMax = QStringLiteral("min-above-max");            // the editor accepts no value
+inline const QString MinAboveMax = QStringLiteral("min-above-max");            // the editor's range is upside down
 inline const QString FloatWithoutMin = QStringLiteral("float-without-min");    // 0 and negatives cannot be set
 inline const QString EmptyItems = QStringLiteral("empty-items");               // every item text is empty
 inline const QString UnusedMacro = QStringLiteral("unused-macro");             // a Def nobody uses

@@ -83,7 +83,8 @@ void TestLint::findings_data()
         << QByteArray("<D id=\"t\">\n<Format/>\n<Tree/>\n<Format/>\n<Tree/>\n</D>\n")
         << QStringList{"4:9 error description-error Duplicate format", "5:7 error description-error Duplicate tree"};
     QTest::newRow("tree before format, checked against it")
-        << QByteArray("<D id=\"t\">\n<Tree>\n<Var var=\"b\" visible=\"c\"/>\n</Tree>\n<Format><byte name=\"b\"/></Format>\n</D>\n")
+        << QByteArray("<D id=\"t\">\n<Tree>\n<Var var=\"b\" visible=\"c\"/>\n</Tree>\n"
+                      "<Format><byte name=\"b\"/></Format>\n</D>\n")
         << QStringList{"2:6 error description-error No format before tree", "3:26 warning unknown-variable"};
     QTest::newRow("no format") << QByteArray("<D id=\"t\"/>\n")
                                << QStringList{"1:11 error description-error No format in file"};
@@ -100,7 +101,9 @@ void TestLint::findings_data()
         << described("<byte name=\"t[2]\"/>\n<byte name=\"t[1]\"/>\n", "<Var var=\"t[0]\"/>\n<Var var=\"t[1]\"/>\n")
         << QStringList{"3:19 error format-error Duplicate var name 't[0]'"};
     QTest::newRow("bad array names")
-        << described("<byte name=\"t[3\"/>\n<byte name=\"t[0]\"/>\n<byte name=\"u[x]\"/>\n<byte name=\"v[101]\"/>\n", "")
+        << described("<byte name=\"t[3\"/>\n<byte name=\"t[0]\"/>\n<byte name=\"u[x]\"/>\n"
+                     "<byte name=\"v[101]\"/>\n",
+                     "")
         << QStringList{"2:18 error format-error Bad array format", "3:19 error format-error Bad array dim",
                        "4:19 error format-error Bad array dim", "5:21 error format-error Bad array dim"};
     QTest::newRow("string and file without size, the rows naming them still bound")
@@ -116,7 +119,9 @@ void TestLint::findings_data()
         << described("<pad size=\"65535\"/>\n<byte name=\"a\"/>\n", "")
         << QStringList{"3:16 error format-error Data area too large (65536 bytes)"};
     QTest::newRow("too many variables")
-        << described("<struct name=\"a[100]\"><struct name=\"b[100]\"><struct name=\"c[100]\"/></struct></struct>\n", "")
+        << described("<struct name=\"a[100]\"><struct name=\"b[100]\"><struct name=\"c[100]\"/>"
+                     "</struct></struct>\n",
+                     "")
         << QStringList{"2:67 error format-error Too many variables (more than 262144)"};
     QTest::newRow("structures nested too deeply")
         << described(repeated("<struct name=\"n\">", 65) + repeated("</struct>", 65) + "\n", "")
@@ -134,7 +139,8 @@ void TestLint::findings_data()
         << described(OneByte, ShowsA + "<Def template=\"m\" name=\"%n%\"/>\n<Group template=\"m\" n=\"a&lt;b\"/>\n")
         << QStringList{"6:32 error tree-error Parse error for macro m: Unexpected '<'.. At line 1, column 17."};
     QTest::newRow("macro that uses itself")
-        << described(OneByte, ShowsA + "<Def template=\"r\" name=\"R\"><Group template=\"r\"/></Def>\n<Group template=\"r\"/>\n")
+        << described(OneByte,
+                     ShowsA + "<Def template=\"r\" name=\"R\"><Group template=\"r\"/></Def>\n<Group template=\"r\"/>\n")
         << QStringList{"6:21 error tree-error Macro 'r' nested too deeply"};
     QTest::newRow("groups nested too deeply through a macro")
         << described(OneByte, ShowsA + "<Def template=\"g\">" + repeated("<Group>", 4) + "<Group template=\"g\"/>"
@@ -186,7 +192,8 @@ void TestLint::findings_data()
         << described("<float name=\"f\"/>\n<float name=\"g\" min=\"0\"/>\n", "<Var var=\"f\"/>\n<Var var=\"g\"/>\n")
         << QStringList{"2:17 warning float-without-min"};
     QTest::newRow("items all empty")
-        << described("<byte name=\"s\" select=\"|\"/>\n<bool name=\"b\" false=\"\" true=\"\"/>\n<byte name=\"t\" select=\"|x\"/>\n",
+        << described("<byte name=\"s\" select=\"|\"/>\n<bool name=\"b\" false=\"\" true=\"\"/>\n"
+                     "<byte name=\"t\" select=\"|x\"/>\n",
                      "<Var var=\"s\"/>\n<Var var=\"b\"/>\n<Var var=\"t\"/>\n")
         << QStringList{"2:27 warning empty-items", "3:33 warning empty-items"};
     QTest::newRow("macro never used")
@@ -194,7 +201,8 @@ void TestLint::findings_data()
                               "<Group name=\"G\"><Def template=\"n\"/></Group>\n<Var template=\"m\"/>\n")
         << QStringList{"4:18 warning unused-macro", "6:35 warning unused-macro"};
     QTest::newRow("a description without mistakes")
-        << described("<bool name=\"on\"/>\n<byte name=\"mode\" select=\"|Heat|Cool\"/>\n<float name=\"t\" min=\"-40\"/>\n",
+        << described("<bool name=\"on\"/>\n<byte name=\"mode\" select=\"|Heat|Cool\"/>\n"
+                     "<float name=\"t\" min=\"-40\"/>\n",
                      "<Var var=\"on\"/>\n<Var var=\"mode\" enabled=\"on\"/>\n<Var var=\"t\" visible=\"mode = 1\"/>\n")
         << QStringList();
 }

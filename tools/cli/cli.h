@@ -20,6 +20,8 @@ enum Option {
     OptLink = 1 << 1,   // --link LINK
     OptServer = 1 << 2, // --server HOST[:PORT]
     OptTimeout = 1 << 3, // --timeout SECONDS
+    OptWerror = 1 << 4,  // --werror
+    OptFormat = 1 << 5,  // --format FORMAT
     // Everything after the first positional argument is positional too, so a condition may
     // start with a minus sign.
     OptionsBeforePositionalOnly = 1 << 8,
@@ -34,6 +36,8 @@ struct Arguments {
     QString server;
     bool hasServer = false;
     int timeoutMs = 0; // 0: no time limit
+    bool werror = false;
+    QString format = QStringLiteral("text");
 };
 
 struct Command {
@@ -42,6 +46,7 @@ struct Command {
     const char *summary;  // one line for --help
     int (*run)(const Arguments &args);
     int options = NoOptions;
+    const char *details = nullptr; // more for the command's --help, after the summary
 };
 
 // Registers a command at static-initialisation time: `static cli::Registrar r({...});`

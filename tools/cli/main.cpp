@@ -65,6 +65,9 @@ QList<CommandOption> optionsOf(const cli::Command &command)
         {cli::OptTimeout, QCommandLineOption(QStringLiteral("timeout"),
                                              QStringLiteral("cancel the operation when it has run this long"),
                                              QStringLiteral("SECONDS"))},
+        {cli::OptWerror, QCommandLineOption(QStringLiteral("werror"), QStringLiteral("count warnings as errors"))},
+        {cli::OptFormat, QCommandLineOption(QStringLiteral("format"), QStringLiteral("text (default) or json"),
+                                            QStringLiteral("FORMAT"))},
     };
     QList<CommandOption> taken;
     for (const CommandOption &o : all) {
@@ -78,6 +81,8 @@ void printCommandHelp(const cli::Command &command)
 {
     QTextStream out(stdout);
     out << "usage: vant-conf-cli " << command.synopsis << "\n" << command.summary << "\n";
+    if (command.details)
+        out << "\n" << command.details;
     const QList<CommandOption> options = optionsOf(command);
     if (!options.isEmpty())
         out << "\nOptions:\n";
@@ -85,8 +90,10 @@ void printCommandHelp(const cli::Command &command)
         QStringList names;
         for (const QString &name : o.option.names())
             names << (name.size() == 1 ? QLatin1String("-") : QLatin1String("--")) + name;
-        out << "  " << names.join(QLatin1String(", ")) << ' ' << o.option.valueName() << "\n      "
-            << o.option.description() << "\n";
+        out << "  " << names.join(QLatin1String(", "));
+        if (!o.option.valueName().isEmpty())
+            out << ' ' << o.option.valueName();
+        out << "\n      " << o.option.description() << "\n";
     }
     out.flush();
 }
@@ -119,6 +126,10 @@ bool parseArguments(const cli::Command &command, const QStringList &args, cli::A
         return false;
     }
     for (const CommandOption &o : options) {
+        if (o.flag == cli::OptWerror) {
+            parsed->werror = parser.isSet(o.option);
+            continue;
+        }
         const QStringList values = parser.values(o.option);
         if (values.size() > 1) {
             cli::usage(command.name, QStringLiteral("option --%1 given twice").arg(o.option.names().last()));
@@ -147,6 +158,8 @@ bool parseArguments(const cli::Command &command, const QStringList &args, cli::A
                 return false;
             }
             parsed->timeoutMs = qMax(1, qRound(seconds * 1000));
+        } else if (o.flag == cli::OptFormat) {
+            parsed->format = values.first();
         }
     }
     parsed->positional = parser.positionalArguments();
