@@ -38,6 +38,10 @@ struct ConfVar {
     QString text;       // KindString
     qint32 fileLength = 0;
     QByteArray fileData; // KindFile contents; empty while there are none
+    // Where the description declares it (its element, as the DOM placed it); 0 when unknown.
+    // Array elements share their declaration.
+    qint32 declLine = 0;
+    qint32 declColumn = 0;
 };
 
 class ConfFormat : public QObject

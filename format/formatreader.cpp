@@ -154,6 +154,8 @@ bool ConfFormat::addVar(const QString &fullName, const QDomElement &element)
     ConfVar var;
     var.name = fullName;
     var.offset = m_dataSize;
+    var.declLine = qMax(0, element.lineNumber());
+    var.declColumn = qMax(0, element.columnNumber());
     if (!parseVarType(var, element))
         return false;
     const qint32 size = var.size;

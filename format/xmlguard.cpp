@@ -16,6 +16,7 @@ QByteArray shown(const QString &path)
 
 void refuse(const QString &path, const QXmlStreamReader &reader, const QByteArray &why)
 {
+    const DiagContext where(int(reader.lineNumber()), int(reader.columnNumber()));
     diagErr("Parse error for file '%s': %s. At line %lld, column %lld.\n", shown(path).constData(), why.constData(),
             static_cast<long long>(reader.lineNumber()), static_cast<long long>(reader.columnNumber()));
 }

@@ -26,6 +26,20 @@ public:
     // The variable's id; -1 for a group.
     int varId() const { return id; }
     const QString &label() const { return text; }
+    // A variable row's `var` as the description writes it. A row naming a structure shows the
+    // structure's first member, so the id alone cannot tell what the description meant.
+    const QString &varName() const { return var; }
+    void setVarName(const QString &name) { var = name; }
+
+    // Where the description declares the row: its element, or the element that used the
+    // macro that made it; 0 when unknown. Lint reports what it finds about the row there.
+    int sourceLine() const { return line; }
+    int sourceColumn() const { return column; }
+    void setSource(int sourceLine, int sourceColumn)
+    {
+        line = sourceLine;
+        column = sourceColumn;
+    }
 
     // HTML for the description pane: a group's Desc paragraphs, a variable's own paragraph.
     const QString &desc() const { return html; }
@@ -68,6 +82,9 @@ private:
 
     int id;
     QString text;
+    QString var;
+    int line = 0;
+    int column = 0;
     QString html;
     bool expand = false;
     std::unique_ptr<LogicExpr> enabledExpr;

@@ -30,14 +30,17 @@ DescriptionError readDescription(const QDomDocument &document, const QString &ex
     out->format.reset();
     out->top.reset();
     out->id = rootFormatId(document);
+    const QDomElement root = document.documentElement();
+    // Lines about the description as a whole are about its root element.
+    const DiagContext atRoot(root);
     if (!expectedId.isNull() && out->id != expectedId)
         return refuse(DescriptionError::BadId, "Bad ID", out);
 
-    const QDomElement root = document.documentElement();
     for (QDomNode node = root.firstChild(); !node.isNull(); node = node.nextSibling()) {
         if (!node.isElement())
             continue;
         const QDomElement element = node.toElement();
+        const DiagContext where(element);
         const QString tag = element.tagName();
         if (tag == QLatin1String("Format")) {
             if (out->format)

@@ -93,8 +93,8 @@ bool isExpanded(const QDomElement &element)
 class GroupBuilder
 {
 public:
-    GroupBuilder(QMap<QString, QString> &macros, ConfFormat *format)
-        : macros(macros), format(format)
+    GroupBuilder(QMap<QString, QString> &macros, QSet<QString> &usedMacros, ConfFormat *format)
+        : macros(macros), usedMacros(usedMacros), format(format)
     {
     }
 
@@ -107,6 +107,7 @@ private:
     bool substitute(const QString &name, const QString &body, const QDomElement &use, QString &out);
 
     QMap<QString, QString> &macros;
+    QSet<QString> &usedMacros;
     ConfFormat *format;
     qint64 expandedChars = 0;
 };
@@ -122,6 +123,7 @@ std::unique_ptr<ConfRow> GroupBuilder::group(const QDomElement &element, int dep
                                   ? element.attribute(QStringLiteral("name"))
                                   : QCoreApplication::translate("ConfTree", "Unnamed"));
     row->setDesc(QStringLiteral(""));
+    row->setSource(DiagContext::current().line, DiagContext::current().column);
     row->setStartExpanded(isExpanded(element));
     row->setConditions(condition(element, "enabled"), condition(element, "visible"));
 
@@ -130,7 +132,9 @@ std::unique_ptr<ConfRow> GroupBuilder::group(const QDomElement &element, int dep
             continue;
         QDomElement child = node.toElement();
         // What goes wrong in a macro's expansion is reported at the element that used it.
-        const DiagContext where(child);
+        // The children of a macro-made group live in the expansion's own document, whose
+        // lines are those of the macro text, so they stay at the element that used it.
+        const DiagContext where(macroDepth > 0 ? 0 : child.lineNumber(), child.columnNumber());
         if (child.tagName() == QLatin1String("Def")) {
             if (!define(child))
                 return nullptr;
@@ -189,6 +193,8 @@ std::unique_ptr<ConfRow> GroupBuilder::variable(QDomElement &element)
         return nullptr;
 
     auto row = ConfRow::variable(label, id);
+    row->setVarName(varName);
+    row->setSource(DiagContext::current().line, DiagContext::current().column);
     // Taken before the paragraph, which strips the element's attributes while it is written.
     std::unique_ptr<LogicExpr> enabled = condition(element, "enabled");
     std::unique_ptr<LogicExpr> visible = condition(element, "visible");
@@ -220,6 +226,7 @@ bool GroupBuilder::expand(const QDomElement &use, int macroDepth, QDomDocument &
         diagOut("Macro '%s' not found !\n", name.toLocal8Bit().constData());
         return false;
     }
+    usedMacros.insert(name);
     if (macroDepth >= TreeLoader::MaxMacroNesting) {
         diagOut("Macro '%s' nested too deeply\n", name.toLocal8Bit().constData());
         return false;
@@ -291,6 +298,6 @@ bool GroupBuilder::substitute(const QString &name, const QString &body, const QD
 
 std::unique_ptr<ConfRow> TreeLoader::loadGroup(const QDomElement &element, ConfFormat *format)
 {
-    GroupBuilder builder(macros, format);
+    GroupBuilder builder(macros, usedMacros, format);
     return builder.group(element, 0, 0);
 }

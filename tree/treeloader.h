@@ -5,6 +5,7 @@
 
 #include <QDomElement>
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <memory>
 
@@ -22,6 +23,9 @@ public:
     std::unique_ptr<ConfRow> loadGroup(const QDomElement &element, ConfFormat *format);
 
     QMap<QString, QString> macros; // macro name -> macro text, never emptied
+    // The names of the macros expanded so far, kept as long as the table; lint finds the
+    // definitions nobody uses here.
+    QSet<QString> usedMacros;
 
     // Bounds that keep a hostile or mistaken description (a macro that uses itself, groups
     // nested without end, a parameter that doubles at each use) from exhausting the stack

@@ -23,6 +23,8 @@ enum Option {
     OptTimeout = 1 << 3, // --timeout SECONDS
     OptDryRun = 1 << 4,  // --dry-run
     OptNoBackup = 1 << 5, // --no-backup
+    OptWerror = 1 << 6,  // --werror
+    OptFormat = 1 << 7,  // --format FORMAT
     // Everything after the first positional argument is positional too, so a condition may
     // start with a minus sign.
     OptionsBeforePositionalOnly = 1 << 8,
@@ -39,6 +41,8 @@ struct Arguments {
     int timeoutMs = 0; // 0: no time limit
     bool dryRun = false;
     bool noBackup = false;
+    bool werror = false;
+    QString format = QStringLiteral("text");
 };
 
 struct Command {
@@ -47,6 +51,7 @@ struct Command {
     const char *summary;  // one line for --help
     int (*run)(const Arguments &args);
     int options = NoOptions;
+    const char *details = nullptr; // more for the command's --help, after the summary
 };
 
 // Registers a command at static-initialisation time: `static cli::Registrar r({...});`

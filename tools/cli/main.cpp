@@ -71,6 +71,9 @@ QList<CommandOption> optionsOf(const cli::Command &command)
         {cli::OptNoBackup, QCommandLineOption(QStringLiteral("no-backup"),
                                               QStringLiteral("write without first keeping the device's configuration "
                                                              "in the backup folder"))},
+        {cli::OptWerror, QCommandLineOption(QStringLiteral("werror"), QStringLiteral("count warnings as errors"))},
+        {cli::OptFormat, QCommandLineOption(QStringLiteral("format"), QStringLiteral("text (default) or json"),
+                                            QStringLiteral("FORMAT"))},
     };
     QList<CommandOption> taken;
     for (const CommandOption &o : all) {
@@ -84,6 +87,8 @@ void printCommandHelp(const cli::Command &command)
 {
     QTextStream out(stdout);
     out << "usage: vant-conf-cli " << command.synopsis << "\n" << command.summary << "\n";
+    if (command.details)
+        out << "\n" << command.details;
     const QList<CommandOption> options = optionsOf(command);
     if (!options.isEmpty())
         out << "\nOptions:\n";
@@ -133,6 +138,8 @@ bool parseArguments(const cli::Command &command, const QStringList &args, cli::A
                 parsed->dryRun = parser.isSet(o.option);
             else if (o.flag == cli::OptNoBackup)
                 parsed->noBackup = parser.isSet(o.option);
+            else if (o.flag == cli::OptWerror)
+                parsed->werror = parser.isSet(o.option);
             continue;
         }
         const QStringList values = parser.values(o.option);
@@ -163,6 +170,8 @@ bool parseArguments(const cli::Command &command, const QStringList &args, cli::A
                 return false;
             }
             parsed->timeoutMs = qMax(1, qRound(seconds * 1000));
+        } else if (o.flag == cli::OptFormat) {
+            parsed->format = values.first();
         }
     }
     parsed->positional = parser.positionalArguments();
