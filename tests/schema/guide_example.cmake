@@ -1,8 +1,8 @@
 cmake_minimum_required(VERSION 3.22)
 # The guide shows its worked example in full: the xml block after the heading
-# "The worked example" in docs/descriptions.md is docs/example-description.xml, byte for byte.
+# "The worked example" in docs/descriptions.md is docs/VANT-PUMP-2.xml, byte for byte.
 file(READ "${SOURCE_DIR}/docs/descriptions.md" guide)
-file(READ "${SOURCE_DIR}/docs/example-description.xml" example)
+file(READ "${SOURCE_DIR}/docs/VANT-PUMP-2.xml" example)
 string(FIND "${guide}" "## The worked example" at)
 if(at LESS 0)
     message(FATAL_ERROR "docs/descriptions.md has no section \"The worked example\"")
@@ -17,5 +17,5 @@ string(SUBSTRING "${section}" ${open} -1 section)
 string(FIND "${section}" "```" close)
 string(SUBSTRING "${section}" 0 ${close} shown)
 if(NOT shown STREQUAL example)
-    message(FATAL_ERROR "the example shown in docs/descriptions.md differs from docs/example-description.xml")
+    message(FATAL_ERROR "the example shown in docs/descriptions.md differs from docs/VANT-PUMP-2.xml")
 endif()
