@@ -2,6 +2,8 @@
 
 #include "app/messagespane.h"
 #include "format/confformat.h"
+#include "format/formatid.h"
+#include "tree/lint.h"
 #include "tree/ui/conftree.h"
 
 #include <QAction>
@@ -217,7 +219,22 @@ void MainWindow::reloadDescription()
     }
     const DiagCollector collector;
     const bool reloaded = tree->reloadDescription();
-    showMessages(collector.diagnostics(), !reloaded);
+    QList<Diagnostic> reported = collector.diagnostics();
+    // The loader stops at the first fault; an author wants them all, each where it is.
+    if (!reloaded) {
+        const QList<LintFinding> findings = lintDescriptionFile(descriptionPath(tree->formatId));
+        if (!findings.isEmpty())
+            reported.clear();
+        for (const LintFinding &f : findings) {
+            Diagnostic d;
+            d.text = f.severity == DiagSeverity::Warning ? f.message + QStringLiteral(" [") + f.code + QLatin1Char(']')
+                                                          : f.message;
+            d.severity = f.severity;
+            d.location = f.location;
+            reported.append(d);
+        }
+    }
+    showMessages(reported, !reloaded);
     if (reloaded)
         statusBar()->showMessage(tr("Description %1 reloaded.").arg(tree->formatId), 5000);
     else
