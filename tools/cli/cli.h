@@ -23,6 +23,10 @@ enum Option {
     OptTimeout = 1 << 3, // --timeout SECONDS
     OptDryRun = 1 << 4,  // --dry-run
     OptNoBackup = 1 << 5, // --no-backup
+    OptLinks = 1 << 6,    // --link LINK, once per device
+    OptAll = 1 << 7,      // --all
+    OptSequence = 1 << 9, // --sequence NAME=START
+    OptSet = 1 << 10,     // --set NAME=TEXT, as often as needed
     // Everything after the first positional argument is positional too, so a condition may
     // start with a minus sign.
     OptionsBeforePositionalOnly = 1 << 8,
@@ -39,6 +43,10 @@ struct Arguments {
     int timeoutMs = 0; // 0: no time limit
     bool dryRun = false;
     bool noBackup = false;
+    QStringList links; // OptLinks
+    bool all = false;
+    QString sequence;
+    QStringList assignments; // OptSet
 };
 
 struct Command {
