@@ -86,7 +86,9 @@ private:
     bool keepBackup(const Device &worker, QString *error);
     bool prepareWrite(Device &worker, const QByteArray *toWrite, const QString &toWriteId);
     bool confirmUpload(const Device &worker, const QByteArray &toWrite, const QString &toWriteId);
-    void uploadImage(const QByteArray &image, const QString &id);
+    // Reads, backs up and reviews as the settings ask, then writes; runs onWritten before the
+    // box that reports success.
+    bool uploadImage(const QByteArray &image, const QString &id, const std::function<void()> &onWritten = {});
 
     QSettings *settings = nullptr;
     QSplitter *splitter = nullptr;

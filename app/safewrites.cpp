@@ -23,20 +23,6 @@
 
 namespace {
 
-// A description read beside the one shown, to unpack images of it; null with the reason.
-std::unique_ptr<ConfFormat> descriptionFormat(const QString &id, const TreeLoader &shown, QString *why)
-{
-    TreeLoader loader;
-    loader.macros = shown.macros;
-    Description description;
-    const DiagCollector collector;
-    if (readDescriptionFile(descriptionPath(id), id, loader, &description) != DescriptionError::None) {
-        *why = QCoreApplication::translate("MainWindow", "there is no description of %1.").arg(id);
-        return nullptr;
-    }
-    return std::move(description.format);
-}
-
 // The values of an image; false with the reason when it does not unpack.
 bool imageValues(ConfFormat &format, const QByteArray &image, ValueSet *values, QString *why)
 {
@@ -65,6 +51,12 @@ bool MainWindow::reviewUploads() const
 
 bool MainWindow::keepBackup(const Device &worker, QString *error)
 {
+    // A new device holds no configuration: nothing to lose, and its first upload must not be
+    // refused for want of a backup.
+    if (worker.image().isEmpty()) {
+        diagOut("The device holds no configuration, no backup kept\n");
+        return true;
+    }
     const QString path = backups::store(worker.hardwareId(), worker.softwareId(),
                                         backups::imageProper(worker.image()), error);
     if (path.isEmpty()) {
@@ -82,7 +74,7 @@ bool MainWindow::confirmUpload(const Device &worker, const QByteArray &toWrite, 
     if (worker.softwareId() != toWriteId) {
         why = tr("the device has the configuration of %1, the values to be written are of %2.")
                   .arg(worker.softwareId(), toWriteId);
-    } else if (const std::unique_ptr<ConfFormat> format = descriptionFormat(toWriteId, *tree, &why)) {
+    } else if (const std::unique_ptr<ConfFormat> format = readDescriptionFormat(toWriteId, tree->macros, &why)) {
         ValueSet onDevice;
         ValueSet written;
         if (imageValues(*format, worker.image(), &onDevice, &why) && imageValues(*format, toWrite, &written, &why))
@@ -117,23 +109,25 @@ bool MainWindow::prepareWrite(Device &worker, const QByteArray *toWrite, const Q
     return !review || confirmUpload(worker, *toWrite, toWriteId);
 }
 
-void MainWindow::uploadImage(const QByteArray &image, const QString &id)
+bool MainWindow::uploadImage(const QByteArray &image, const QString &id, const std::function<void()> &onWritten)
 {
     const DiagCollector collector;
     std::unique_ptr<Device> worker(devCreate());
     if (!prepareWrite(*worker, &image, id)) {
         showMessages(collector.diagnostics(), false);
-        return;
+        return false;
     }
     const bool written = devRunOn(*worker, [&](Device &d) {
         d.setImage(image);
         d.startUpload(id);
     }) == Ok;
     showMessages(collector.diagnostics(), !written);
-    if (written) {
-        tree->setBaseline(); // the device now holds these values
-        QMessageBox::information(this, tr("Information"), tr("Transfer ok."));
-    }
+    if (!written)
+        return false;
+    if (onWritten)
+        onWritten();
+    QMessageBox::information(this, tr("Information"), tr("Transfer ok."));
+    return true;
 }
 
 void MainWindow::devUpload()
@@ -151,7 +145,8 @@ void MainWindow::devUpload()
         QMessageBox::critical(this, tr("Error"), tr("Configuration too large for the device."));
         return;
     }
-    uploadImage(tree->format->pack(), tree->formatId);
+    // The device now holds these values: the marks are gone before the box reports it.
+    uploadImage(tree->format->pack(), tree->formatId, [this] { tree->setBaseline(); });
 }
 
 void MainWindow::devFirmware()
@@ -187,7 +182,7 @@ void MainWindow::devRestore()
     const QString hardwareId = reader->hardwareId();
     const QString softwareId = reader->softwareId();
     QString why;
-    const std::unique_ptr<ConfFormat> format = descriptionFormat(softwareId, *tree, &why);
+    const std::unique_ptr<ConfFormat> format = readDescriptionFormat(softwareId, tree->macros, &why);
     ValueSet onDevice;
     const bool compared = format && imageValues(*format, reader->image(), &onDevice, &why);
 
@@ -220,16 +215,5 @@ void MainWindow::devRestore()
         QMessageBox::critical(this, tr("Error"), tr("The backup is damaged: %1").arg(entries[chosen].backup.path));
         return;
     }
-    std::unique_ptr<Device> worker(devCreate());
-    if (!prepareWrite(*worker, &image, backupId)) {
-        showMessages(collector.diagnostics(), false);
-        return;
-    }
-    const bool written = devRunOn(*worker, [&](Device &d) {
-        d.setImage(image);
-        d.startUpload(backupId);
-    }) == Ok;
-    showMessages(collector.diagnostics(), !written);
-    if (written)
-        QMessageBox::information(this, tr("Information"), tr("Transfer ok."));
+    uploadImage(image, backupId);
 }

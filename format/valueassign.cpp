@@ -1,5 +1,7 @@
 #include "format/valueassign.h"
 
+#include <climits>
+
 #include "format/confformat.h"
 #include "format/valueparse.h"
 #include "format/wholefile.h"
@@ -50,6 +52,28 @@ bool assignChoice(ConfVar &var, const QString &text, QString *reason)
     return true;
 }
 
+// What an integer may be set to: its min..max within what its slot gives back. A byte reads
+// back signed and a word unsigned, so 200 in a byte would come back from the device as -56
+// and 70000 in a word as 4464; such a value is refused rather than changed on the way.
+struct IntegerRange {
+    qint32 lowest;
+    qint32 highest;
+};
+
+IntegerRange integerRange(const ConfVar &var)
+{
+    qint32 lowest = INT_MIN;
+    qint32 highest = INT_MAX;
+    if (var.size == 1) {
+        lowest = -128;
+        highest = 127;
+    } else if (var.size == 2) {
+        lowest = 0;
+        highest = 65535;
+    }
+    return {qMax(lowest, var.min), qMin(highest, var.max)};
+}
+
 bool assignInteger(ConfVar &var, const QString &text, QString *reason)
 {
     bool ok = false;
@@ -58,7 +82,8 @@ bool assignInteger(ConfVar &var, const QString &text, QString *reason)
     const qlonglong number = text.toLongLong(&ok, 10);
     if (!ok)
         return refuse(reason, ConfFormat::tr("Not a whole number."));
-    if (number < var.min || number > var.max)
+    const IntegerRange range = integerRange(var);
+    if (number < range.lowest || number > range.highest)
         return refuse(reason, ConfFormat::tr("Out of range: %1.").arg(rangeText(var)));
     var.value = qint32(number);
     return true;
@@ -186,8 +211,10 @@ bool assignFileContents(ConfVar &var, const QString &path, QString *reason)
 
 QString rangeText(const ConfVar &var)
 {
-    if (var.kind == KindInt && var.items.isEmpty())
-        return withUnit(ConfFormat::tr("%1 to %2").arg(var.min).arg(var.max), var);
+    if (var.kind == KindInt && var.items.isEmpty()) {
+        const IntegerRange range = integerRange(var);
+        return withUnit(ConfFormat::tr("%1 to %2").arg(range.lowest).arg(range.highest), var);
+    }
     if (var.kind == KindFloat) {
         return withUnit(ConfFormat::tr("%1 to %2").arg(floatText(var.floatMin, var), floatText(var.floatMax, var)),
                         var);

@@ -1,5 +1,7 @@
 #include "tree/descriptionfile.h"
 
+#include <QCoreApplication>
+
 #include "format/diag.h"
 #include "format/formatid.h"
 #include "format/xmldoc.h"
@@ -72,6 +74,23 @@ DescriptionError readDescriptionFile(const QString &path, const QString &expecte
         return refuse(DescriptionError::Xml, "XML error", out);
     }
     return readDescription(document, expectedId, loader, out);
+}
+
+std::unique_ptr<ConfFormat> readDescriptionFormat(const QString &id, const QMap<QString, QString> &macros,
+                                                  QString *why)
+{
+    if (!isSafeFormatId(id)) {
+        *why = QCoreApplication::translate("MainWindow", "there is no description of %1.").arg(id);
+        return nullptr;
+    }
+    TreeLoader loader;
+    loader.macros = macros;
+    Description description;
+    if (readDescriptionFile(descriptionPath(id), id, loader, &description) != DescriptionError::None) {
+        *why = QCoreApplication::translate("MainWindow", "there is no description of %1.").arg(id);
+        return nullptr;
+    }
+    return std::move(description.format);
 }
 
 bool loadDescriptionById(const QString &id, const std::function<bool()> &loadLocal,

@@ -7,6 +7,7 @@
 #include "tree/confrow.h"
 
 #include <QDomDocument>
+#include <QMap>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -47,6 +48,12 @@ DescriptionError readDescription(const QDomDocument &document, const QString &ex
 // readDescription on the file (or its ".bak" copy); "XML error" when neither parses.
 DescriptionError readDescriptionFile(const QString &path, const QString &expectedId, TreeLoader &loader,
                                      Description *out);
+
+// The format of the description of `id` in "confxml/", read beside whatever is shown (to
+// unpack an image of it, to pack values for it) with a loader that starts from `macros`; null
+// with the reason in *why when the id is unsafe or the file does not load. Nothing is fetched.
+std::unique_ptr<ConfFormat> readDescriptionFormat(const QString &id, const QMap<QString, QString> &macros,
+                                                  QString *why);
 
 // The lookup of a description by format id, with the one download attempt that follows a
 // local file that does not load: loadLocal reads "confxml/" + id + ".xml", fetch stores a

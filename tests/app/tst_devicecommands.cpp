@@ -255,6 +255,8 @@ private:
     // Starts the simulator and points the link settings at the device.
     void connectDevice(Link link, const DeviceSetup &setup);
     void trigger(MainWindow &window, const QString &action);
+    // The review and the backups on, with no backups kept yet.
+    void enableSafeWrites();
     QString imagePath() const { return work->path() + QStringLiteral("/device-image.bin"); }
     QString firmwareSink() const { return work->path() + QStringLiteral("/device-firmware.bin"); }
     QString serialLog() const { return work->path() + QStringLiteral("/serial.log"); }
@@ -351,6 +353,13 @@ void TestDeviceCommands::connectDevice(Link link, const DeviceSetup &setup)
         store().setValue("Link/Driver", 1);
         store().setValue("Link/COMPort", port);
     }
+}
+
+void TestDeviceCommands::enableSafeWrites()
+{
+    QDir(backups::folder()).removeRecursively();
+    store().setValue("Device/ReviewBeforeUpload", true);
+    store().setValue("Device/Backups", true);
 }
 
 void TestDeviceCommands::trigger(MainWindow &window, const QString &action)
@@ -1148,9 +1157,7 @@ void TestDeviceCommands::review_listsTheChanges()
     connectDevice(link, setup);
     if (QTest::currentTestFailed())
         return;
-    QDir(backups::folder()).removeRecursively();
-    store().setValue("Device/ReviewBeforeUpload", true);
-    store().setValue("Device/Backups", true);
+    enableSafeWrites();
 
     MainWindow window;
     window.setHidBackend(hid.get());
@@ -1235,9 +1242,7 @@ void TestDeviceCommands::restore_putsTheDeviceBack()
     connectDevice(Link::Serial, setup);
     if (QTest::currentTestFailed())
         return;
-    QDir(backups::folder()).removeRecursively();
-    store().setValue("Device/ReviewBeforeUpload", true);
-    store().setValue("Device/Backups", true);
+    enableSafeWrites();
 
     MainWindow window;
     window.setHidBackend(hid.get());

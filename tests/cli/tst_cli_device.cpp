@@ -163,6 +163,9 @@ void TestCliDevice::upload_thenDownload_imageAndValuesRoundTrip()
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.endsWith("Transfer ok.\n"));
     QTRY_COMPARE_WITH_TIMEOUT(readFile(imagePath).toHex(), expected.toHex(), 3000);
+    // The device held nothing yet: no empty backup, and the first upload is not refused.
+    QVERIFY2(run.err.contains("the device holds no configuration, no backup kept"), run.err.constData());
+    QCOMPARE(backupFiles(), QStringList());
 
     const QString bin = work.filePath(QStringLiteral("down.bin"));
     run = cli({QStringLiteral("download"), QStringLiteral("--link"), port, QStringLiteral("-o"), bin});

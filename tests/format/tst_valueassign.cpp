@@ -10,6 +10,8 @@ namespace {
 const char *const AssignFormat = R"(<Format encoding="CP1251">
   <word name="speed" min="10" max="5000" suffix="rpm"/>
   <dword name="any"/>
+  <byte name="small" max="200"/>
+  <word name="count"/>
   <byte name="sel" select="low|mid|high|mid"/>
   <bool name="flag" false="No" true="Yes"/>
   <byte name="gap" select="a||b"/>
@@ -108,6 +110,11 @@ void TestValueAssign::assign_data()
     QTest::newRow("integer_past32Bits_outOfRange")
         << "any" << "2147483648" << "Out of range: -2147483648 to 2147483647." << QVariant(0);
     QTest::newRow("integer_negative") << "any" << "-7" << "" << QVariant(-7);
+    // What the slot gives back bounds a range the description draws wider.
+    QTest::newRow("integer_byteIsSigned") << "small" << "128" << "Out of range: -128 to 127." << QVariant(0);
+    QTest::newRow("integer_byteLowest") << "small" << "-128" << "" << QVariant(-128);
+    QTest::newRow("integer_wordIsUnsigned") << "count" << "-1" << "Out of range: 0 to 65535." << QVariant(0);
+    QTest::newRow("integer_wordHighest") << "count" << "65535" << "" << QVariant(65535);
     QTest::newRow("integer_hex_refused") << "speed" << "0x20" << "Not a whole number." << QVariant(100);
     QTest::newRow("integer_empty_refused") << "speed" << "" << "Not a whole number." << QVariant(100);
 

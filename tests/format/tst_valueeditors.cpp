@@ -534,7 +534,7 @@ void TestValueEditors::edit_structureId_editsFirstMember()
         gui::click(dialog, QDialogButtonBox::Ok);
     });
     QVERIFY(editors::edit(parent, *format, id, QStringLiteral("Struct row")));
-    QCOMPARE(label, QStringLiteral("Struct row (-2147483648 to 2147483647)"));
+    QCOMPARE(label, QStringLiteral("Struct row (0 to 65535)"));
     QCOMPARE(var("st.a")->value, 7);
     QCOMPARE(var("st.b")->value, 0);
 }

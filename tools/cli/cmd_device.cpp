@@ -208,6 +208,12 @@ int readDevice(const cli::Arguments &options, LinkWorker *worker)
 // failure's line, and then nothing may be written.
 int storeBackup(const Device &device)
 {
+    // A device that holds no configuration yet (a new one) has nothing to lose; its first
+    // upload must not be refused for want of a backup.
+    if (device.image().isEmpty()) {
+        QTextStream(stderr) << "vant-conf-cli: the device holds no configuration, no backup kept" << Qt::endl;
+        return Ok;
+    }
     QString error;
     const QString path =
         backups::store(device.hardwareId(), device.softwareId(), backups::imageProper(device.image()), &error);
