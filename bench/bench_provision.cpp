@@ -54,8 +54,6 @@ double median(std::vector<double> values)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (qEnvironmentVariableIsEmpty("VANT_DEVSIM"))
-        qputenv("VANT_DEVSIM", QFile::encodeName(QCoreApplication::applicationDirPath() + "/vant-devsim"));
     QTemporaryDir dir;
     // The backups go to a folder of the run's own.
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
