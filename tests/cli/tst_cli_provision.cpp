@@ -17,8 +17,6 @@ using testfiles::readFile;
 
 namespace {
 
-const QString Ok = QStringLiteral("Transfer ok.");
-
 // One simulator with a stored image of its own and a log of every byte it exchanged.
 struct Sim {
     SimProcess process;
@@ -26,6 +24,11 @@ struct Sim {
     QString log;
     QByteArray before; // the image it started with
 };
+
+QStringList words(const QString &text)
+{
+    return text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
 
 } // namespace
 
@@ -44,10 +47,11 @@ private slots:
 
 private:
     CliRun cli(const QStringList &args, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment());
-    // Starts a simulator on a pseudo-terminal; its port, or empty when it did not start.
-    QString startSim(const QStringList &args);
-    // The image the format commands make of the sample values with these assignments.
-    QByteArray expectedImage(const QStringList &assignments);
+    // Starts an unpaced simulator with these options; its port, or empty when it did not start.
+    QString startSim(const QString &options);
+    // Verifies that the file came to hold the sample values with these assignments, as the
+    // format commands pack them.
+    void verifyWritten(const QString &image, const QStringList &assignments);
 
     QTemporaryDir work;
     QTemporaryDir registry;
@@ -79,7 +83,7 @@ CliRun TestCliProvision::cli(const QStringList &args, const QProcessEnvironment 
     return runCli(args, work.path(), withDataHome(dataHome.path(), env));
 }
 
-QString TestCliProvision::startSim(const QStringList &args)
+QString TestCliProvision::startSim(const QString &options)
 {
     auto sim = std::make_unique<Sim>();
     const int n = int(sims.size());
@@ -88,72 +92,59 @@ QString TestCliProvision::startSim(const QStringList &args)
     sim->before = testfiles::makeImage(40, n);
     if (!testfiles::writeFile(sim->image, sim->before))
         return {};
-    const QString port = sim->process.start(QStringList{QStringLiteral("--image"), sim->image,
-                                                        QStringLiteral("--log"), sim->log} + args);
+    const QString port = sim->process.start(
+        words(QStringLiteral("--no-pace --image %1 --log %2 ").arg(sim->image, sim->log) + options));
     sims.push_back(std::move(sim));
     return port;
 }
 
-QByteArray TestCliProvision::expectedImage(const QStringList &assignments)
+void TestCliProvision::verifyWritten(const QString &image, const QStringList &assignments)
 {
-    const QString path = work.filePath(QStringLiteral("expected.bin"));
-    QFile::remove(path);
-    const QStringList command = assignments.isEmpty() ? QStringList{QStringLiteral("pack")} : QStringList{QStringLiteral("set")};
-    const CliRun run = cli(command + QStringList{QStringLiteral("confxml/VANT-DEMO-1.xml"), QStringLiteral("values.xml")}
-                           + assignments + QStringList{QStringLiteral("-o"), path});
-    return run.exitCode == 0 ? readFile(path) : QByteArray();
+    const QString expected = work.filePath(QStringLiteral("expected.bin"));
+    const QString command = assignments.isEmpty() ? QStringLiteral("pack") : QStringLiteral("set");
+    QCOMPARE(cli(QStringList{command, QStringLiteral("confxml/VANT-DEMO-1.xml"), QStringLiteral("values.xml")}
+                 + assignments + QStringList{QStringLiteral("-o"), expected})
+                 .exitCode,
+             0);
+    QTRY_COMPARE_WITH_TIMEOUT(readFile(image).toHex(), readFile(expected).toHex(), 3000);
 }
 
 void TestCliProvision::devices_eachWrittenOrReported_data()
 {
-    QTest::addColumn<QList<QStringList>>("devices"); // simulator options, one list per device
-    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("devices"); // each one's simulator options
+    QTest::addColumn<QString>("options");
     QTest::addColumn<QList<int>>("results");
-    QTest::addColumn<QStringList>("messages");
     QTest::addColumn<int>("exitCode");
-    const QString unpaced = QStringLiteral("--no-pace");
     QTest::newRow("one silent, one of another software: 4 and 6, the first written")
-        << QList<QStringList>{{unpaced},
-                              {unpaced, QStringLiteral("--fault"), QStringLiteral("silence")},
-                              {unpaced, QStringLiteral("--software-id"), QStringLiteral("VANT-OTHER-1")}}
-        << QStringList() << QList<int>{0, 4, 6}
-        << QStringList{Ok, QStringLiteral("Protocol error."), QStringLiteral("Incompatible version of hardware/software.")}
-        << 4;
+        << QStringList{"", "--fault silence", "--software-id VANT-OTHER-1"} << "" << QList<int>{0, 4, 6} << 4;
     QTest::newRow("--sequence numbers the devices in link order, --set goes to all")
-        << QList<QStringList>{{unpaced}, {unpaced}, {unpaced}}
-        << QStringList{QStringLiteral("--sequence"), QStringLiteral("Address=10"), QStringLiteral("--set"),
-                       QStringLiteral("Notes=batch 7")}
-        << QList<int>{0, 0, 0} << QStringList{Ok, Ok, Ok} << 0;
-    QTest::newRow("--no-backup: written without a backup")
-        << QList<QStringList>{{unpaced}, {unpaced}} << QStringList{QStringLiteral("--no-backup")} << QList<int>{0, 0}
-        << QStringList{Ok, Ok} << 0;
+        << QStringList{"", "", ""} << "--sequence Address=10 --set Notes=batch-7" << QList<int>{0, 0, 0} << 0;
+    QTest::newRow("--no-backup: written without a backup") << QStringList{"", ""} << "--no-backup" << QList<int>{0, 0} << 0;
     // The acknowledgement comes in time for the protocol, not for the limit.
     QTest::newRow("a device past --timeout: cancelled, 4")
-        << QList<QStringList>{{unpaced, QStringLiteral("--fault"), QStringLiteral("delay-ack:1:3000")}}
-        << QStringList{QStringLiteral("--timeout"), QStringLiteral("1"), QStringLiteral("--no-backup")}
-        << QList<int>{4} << QStringList{QStringLiteral("Protocol error.")} << 4;
+        << QStringList{"--fault delay-ack:1:3000"} << "--timeout 1 --no-backup" << QList<int>{4} << 4;
 }
 
 void TestCliProvision::devices_eachWrittenOrReported()
 {
-    QFETCH(QList<QStringList>, devices);
-    QFETCH(QStringList, options);
+    QFETCH(QStringList, devices);
+    QFETCH(QString, options);
     QFETCH(QList<int>, results);
-    QFETCH(QStringList, messages);
     QFETCH(int, exitCode);
     QStringList args{QStringLiteral("provision"), QStringLiteral("values.xml")};
     QStringList ports;
-    for (const QStringList &device : devices) {
+    for (const QString &device : devices) {
         ports.append(startSim(device));
         QVERIFY(!ports.last().isEmpty());
         args << QStringLiteral("--link") << ports.last();
     }
-    const CliRun run = cli(args + options);
+    const CliRun run = cli(args + words(options));
     QCOMPARE(run.exitCode, exitCode);
 
-    const bool backups = !options.contains(QStringLiteral("--no-backup"));
-    const qsizetype sequence = options.indexOf(QStringLiteral("--sequence"));
-    const qsizetype set = options.indexOf(QStringLiteral("--set"));
+    const QHash<int, QString> messages{{0, QStringLiteral("Transfer ok.")},
+                                       {4, QStringLiteral("Protocol error.")},
+                                       {6, QStringLiteral("Incompatible version of hardware/software.")}};
+    const bool backups = !options.contains(QLatin1String("--no-backup"));
     const QList<QByteArray> lines = run.out.split('\n');
     QCOMPARE(lines.size(), ports.size() + 1);
     for (int i = 0; i < ports.size(); ++i) {
@@ -162,7 +153,7 @@ void TestCliProvision::devices_eachWrittenOrReported()
         QCOMPARE(fields[0], ports[i]);
         QCOMPARE(fields[1].toInt(), results[i]);
         QVERIFY2(QRegularExpression(QStringLiteral("^\\d+\\.\\d$")).match(fields[4]).hasMatch(), qPrintable(fields[4]));
-        QCOMPARE(fields[6], messages[i]);
+        QCOMPARE(fields[6], messages.value(results[i]));
         const QByteArray prefix = ports[i].toUtf8() + ": ";
         if (results[i] != 0) {
             QCOMPARE(fields[5], QString());
@@ -176,13 +167,9 @@ void TestCliProvision::devices_eachWrittenOrReported()
         if (backups)
             QCOMPARE(readFile(fields[5]).toHex(), sims[i]->before.toHex());
         QStringList assignments;
-        if (set >= 0)
-            assignments << options[set + 1];
-        if (sequence >= 0)
-            assignments << QStringLiteral("Address=%1").arg(10 + i);
-        const QByteArray expected = expectedImage(assignments);
-        QVERIFY(!expected.isEmpty());
-        QTRY_COMPARE_WITH_TIMEOUT(readFile(sims[i]->image).toHex(), expected.toHex(), 3000);
+        if (options.contains(QLatin1String("--sequence")))
+            assignments << QStringLiteral("Notes=batch-7") << QStringLiteral("Address=%1").arg(10 + i);
+        verifyWritten(sims[i]->image, assignments);
         for (const char *step : {"identified: hardware VANT-HW-1, software VANT-DEMO-1\n", "uploading 0 %\n",
                                  "uploading 100 %\n", "done\n"})
             QVERIFY2(run.err.contains(prefix + step), run.err.constData());
@@ -192,70 +179,55 @@ void TestCliProvision::devices_eachWrittenOrReported()
 
 void TestCliProvision::all_registeredPortsThenHid_numberedInReportOrder()
 {
-    const QStringList registered{QStringLiteral("--no-pace"), QStringLiteral("--register")};
-    QStringList ports{startSim(registered), startSim(registered)};
+    const QStringList ports{startSim(QStringLiteral("--register")), startSim(QStringLiteral("--register"))};
     QVERIFY(!ports.contains(QString()));
-    const QString hid0 = work.filePath(QStringLiteral("hid-0.bin"));
-    const QString hid1 = work.filePath(QStringLiteral("hid-1.bin"));
+    const QStringList hidImages{work.filePath(QStringLiteral("hid-0.bin")), work.filePath(QStringLiteral("hid-1.bin"))};
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("VANT_HID_SIM"), hid0 + QLatin1Char(':') + hid1);
+    env.insert(QStringLiteral("VANT_HID_SIM"), hidImages.join(QLatin1Char(':')));
 
-    const CliRun run = cli({QStringLiteral("provision"), QStringLiteral("values.xml"), QStringLiteral("--all"),
-                            QStringLiteral("--sequence"), QStringLiteral("Address=20")},
-                           env);
+    const CliRun run = cli(words(QStringLiteral("provision values.xml --all --sequence Address=20")), env);
     QCOMPARE(run.exitCode, 0);
-    QList<QByteArray> lines = run.out.split('\n');
+    const QList<QByteArray> lines = run.out.split('\n');
     QCOMPARE(lines.size(), 5);
-    QStringList links, hardware;
-    for (int i = 0; i < 4; ++i) {
+    QStringList links;
+    for (int i = 0; i < 4; ++i)
         links << QString::fromUtf8(lines[i].split('\t').value(0));
-        hardware << QString::fromUtf8(lines[i].split('\t').value(2));
-    }
     // The ports in the order the port list gives them, then the HID devices.
     QCOMPARE(QSet<QString>(links.begin(), links.begin() + 2), QSet<QString>(ports.begin(), ports.end()));
-    QCOMPARE(links.mid(2), (QStringList{QStringLiteral("HID:sim-hid-0"), QStringLiteral("HID:sim-hid-1")}));
-    QCOMPARE(hardware, (QStringList{QStringLiteral("VANT-HW-1"), QStringLiteral("VANT-HW-1"), QStringLiteral("VANT-HW-1"),
-                                    QStringLiteral("VANT-HW-2")}));
-    const QStringList images{sims[size_t(ports.indexOf(links[0]))]->image, sims[size_t(ports.indexOf(links[1]))]->image,
-                             hid0, hid1};
-    for (int i = 0; i < 4; ++i) {
-        const QByteArray expected = expectedImage({QStringLiteral("Address=%1").arg(20 + i)});
-        QVERIFY(!expected.isEmpty());
-        QTRY_COMPARE_WITH_TIMEOUT(readFile(images[i]).toHex(), expected.toHex(), 3000);
-    }
+    QCOMPARE(links.mid(2), words(QStringLiteral("HID:sim-hid-0 HID:sim-hid-1")));
+    const QStringList images =
+        QStringList{sims[size_t(ports.indexOf(links[0]))]->image, sims[size_t(ports.indexOf(links[1]))]->image} + hidImages;
+    for (int i = 0; i < 4; ++i)
+        verifyWritten(images[i], {QStringLiteral("Address=%1").arg(20 + i)});
 }
 
 void TestCliProvision::refused_noDeviceTouched_data()
 {
-    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("options");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("error"); // the start of the one line that says why
     QTest::newRow("--set of no variable")
-        << QStringList{QStringLiteral("--set"), QStringLiteral("Nope=1")} << 1
-        << "vant-conf-cli: Nope: no such variable in format 'VANT-DEMO-1'\n";
-    QTest::newRow("--set out of range")
-        << QStringList{QStringLiteral("--set"), QStringLiteral("Hysteresis=51")} << 1 << "vant-conf-cli: Hysteresis: ";
-    QTest::newRow("--sequence past the range at the third device")
-        << QStringList{QStringLiteral("--sequence"), QStringLiteral("Address=246")} << 1 << "vant-conf-cli: Address: ";
+        << "--set Nope=1" << 1 << "vant-conf-cli: Nope: no such variable in format 'VANT-DEMO-1'\n";
+    QTest::newRow("--set out of range") << "--set Hysteresis=51" << 1 << "vant-conf-cli: Hysteresis: ";
+    QTest::newRow("--sequence past the range at the third device") << "--sequence Address=246" << 1
+                                                                   << "vant-conf-cli: Address: ";
     QTest::newRow("--sequence of a select")
-        << QStringList{QStringLiteral("--sequence"), QStringLiteral("Mode=1")} << 1
-        << "vant-conf-cli: Mode: no integer variable of that name in format 'VANT-DEMO-1'\n";
-    QTest::newRow("--all beside --link") << QStringList{QStringLiteral("--all")} << 64
-                                         << "vant-conf-cli: provision needs --link for each device, or --all\n";
+        << "--sequence Mode=1" << 1 << "vant-conf-cli: Mode: no integer variable of that name in format 'VANT-DEMO-1'\n";
+    QTest::newRow("--all beside --link")
+        << "--all" << 64 << "vant-conf-cli: provision needs --link for each device, or --all\n";
 }
 
 void TestCliProvision::refused_noDeviceTouched()
 {
-    QFETCH(QStringList, options);
+    QFETCH(QString, options);
     QFETCH(int, exitCode);
     QFETCH(QString, error);
     QStringList args{QStringLiteral("provision"), QStringLiteral("values.xml")};
     for (int i = 0; i < 3; ++i) {
-        const QString port = startSim({QStringLiteral("--no-pace")});
-        QVERIFY(!port.isEmpty());
-        args << QStringLiteral("--link") << port;
+        args << QStringLiteral("--link") << startSim(QString());
+        QVERIFY(!args.last().isEmpty());
     }
-    const CliRun run = cli(args + options);
+    const CliRun run = cli(args + words(options));
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(run.out, QByteArray());
     QVERIFY2(run.err.startsWith(error.toUtf8()), run.err.constData());
