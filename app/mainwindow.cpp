@@ -82,6 +82,7 @@ MainWindow::MainWindow(QWidget *parent, Qt::WindowFlags flags)
     deviceMenu->addAction(tr("&Upload configuration"), QKeySequence(tr("Ctrl+U", "Device|Upload")),
                           this, &MainWindow::devUpload);
     deviceMenu->addAction(tr("Restore &backup..."), this, &MainWindow::devRestore);
+    deviceMenu->addAction(tr("&Provision..."), this, &MainWindow::devProvision);
     deviceMenu->addSeparator();
     deviceMenu->addAction(tr("Update firmwa&re"), QKeySequence(tr("Ctrl+R", "Device|Firmware")),
                           this, &MainWindow::devFirmware);

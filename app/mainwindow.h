@@ -51,6 +51,7 @@ protected slots:
     void devUpload();
     void devFirmware();
     void devRestore();
+    void devProvision();
     void devCOMport();
 
 private:

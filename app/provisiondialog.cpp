@@ -11,6 +11,8 @@
 #include "tree/descriptionfile.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <climits>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -26,11 +28,6 @@
 namespace {
 
 enum Column { LinkColumn, ProgressColumn, ResultColumn };
-
-QString resultText(int code)
-{
-    return code == Ok ? QCoreApplication::translate("MainWindow", "Transfer ok.") : deviceResultMessage(code);
-}
 
 QProgressBar *progressOf(QTreeWidget *list, int row)
 {
@@ -244,7 +241,7 @@ void ProvisionDialog::setDeviceResult(int index)
         break;
     case Provisioner::Done:
     case Provisioner::Failed:
-        text = resultText(outcome.result);
+        text = provisionResultText(outcome.result);
         if (QProgressBar *bar = progressOf(devices, rowsStarted[index]); bar && outcome.result == Ok)
             bar->setValue(100);
         break;

@@ -45,7 +45,7 @@ public:
     // The report, one tab-separated line per device in list order; empty before the end.
     QString report() const;
 
-protected:
+    // While devices are written, asks every one of them to stop and stays open until they have.
     void reject() override;
 
 private:

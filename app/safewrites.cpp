@@ -3,6 +3,7 @@
 // it will change before anything is written.
 #include "app/mainwindow.h"
 #include "app/reviewdialog.h"
+#include "app/provisiondialog.h"
 #include "app/comdialog.h"
 #include "app/transferlock.h"
 
@@ -216,4 +217,15 @@ void MainWindow::devRestore()
         return;
     }
     uploadImage(image, backupId);
+}
+
+void MainWindow::devProvision()
+{
+    const TransferLock lock(transferRunning);
+    if (!lock.acquired())
+        return;
+    ProvisionDialog dialog(tree->format, tree->macros, hidBackend, this);
+    setDeviceCommandsEnabled(false);
+    dialog.exec();
+    setDeviceCommandsEnabled(true);
 }

@@ -23,8 +23,6 @@ constexpr double Target = 1.03;
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    if (qEnvironmentVariableIsEmpty("VANT_DEVSIM"))
-        qputenv("VANT_DEVSIM", QFile::encodeName(QCoreApplication::applicationDirPath() + "/vant-devsim"));
     QTemporaryDir dir;
     const QString imagePath = dir.filePath(QStringLiteral("image.bin"));
     {

@@ -5,6 +5,7 @@
 // ended. Each worker has links of its own, so several may run at once.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QThread>
 
 #include <atomic>
@@ -28,7 +29,8 @@ class Device : public QThread
 {
     Q_OBJECT
 public:
-    // link: "AUTO", "HID", or a serial port name or path. hidBackend: the HID device calls to
+    // link: "AUTO", "HID", "HID:<path>" for the HID interface the system lists with that path,
+    // or a serial port name or path. hidBackend: the HID device calls to
     // use, not owned; null for the real device through hidapi.
     explicit Device(const QString &link = QStringLiteral("AUTO"), HidBackend *hidBackend = nullptr,
                     QObject *parent = nullptr);
@@ -99,6 +101,11 @@ private:
     QString m_expectedSoftwareId;
     QString m_firmwareFile;
 };
+
+// The link of every device present, for a command that reaches all of them: each serial port
+// whose port list entry names the device's adapter ("VANT USB"), as its port name, then each
+// HID interface that is the device's, as "HID:<path>"; in that order. hidBackend as for Device.
+QStringList deviceLinks(HidBackend *hidBackend = nullptr);
 
 // The message the user sees for a non-zero result code (context "MainWindow").
 QString deviceResultMessage(int code);

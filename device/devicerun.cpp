@@ -14,6 +14,19 @@
 namespace {
 
 const char AutoPortMark[] = "VANT USB";
+const char HidPathLink[] = "HID:";
+
+bool isAutoPort(const QString &entry)
+{
+    return entry.contains(QLatin1String(AutoPortMark));
+}
+
+// A port list entry is the port name, a blank and the description.
+QString portNameOf(const QString &entry)
+{
+    const qsizetype blank = entry.indexOf(QLatin1Char(' '));
+    return blank < 0 ? entry : entry.left(blank);
+}
 
 // The port name of the first listed port whose description marks it as the device's; empty
 // when there is none.
@@ -22,12 +35,20 @@ QString findAutoPort()
     const QStringList ports = comListPorts();
     for (int i = 0; i < ports.size(); ++i) {
         diagOut("%d: '%s'\n", i, qPrintable(ports[i]));
-        if (ports[i].contains(QLatin1String(AutoPortMark))) {
-            const qsizetype blank = ports[i].indexOf(QLatin1Char(' '));
-            return blank < 0 ? ports[i] : ports[i].left(blank);
-        }
+        if (isAutoPort(ports[i]))
+            return portNameOf(ports[i]);
     }
     return QString();
+}
+
+// The backend a worker or a listing talks through: the one given, else hidapi's, made here
+// and kept in *owned.
+HidBackend *backendOrHidapi(HidBackend *given, std::unique_ptr<HidBackend> *owned)
+{
+    if (given)
+        return given;
+    *owned = std::make_unique<HidapiBackend>();
+    return owned->get();
 }
 
 int runSerial(const QString &portName, Device &device)
@@ -43,11 +64,7 @@ int runSerial(const QString &portName, Device &device)
 int Device::runOperation()
 {
     std::unique_ptr<HidBackend> hidapi;
-    HidBackend *backend = m_hidBackend;
-    if (!backend) {
-        hidapi = std::make_unique<HidapiBackend>();
-        backend = hidapi.get();
-    }
+    HidBackend *backend = backendOrHidapi(m_hidBackend, &hidapi);
     if (m_link == QLatin1String("AUTO")) {
         HidLink hid(*backend);
         if (hid.find())
@@ -63,5 +80,25 @@ int Device::runOperation()
             return NotFound;
         return runHidConnection(hid, *this);
     }
+    if (m_link.startsWith(QLatin1String(HidPathLink))) {
+        HidLink hid(*backend);
+        if (!hid.findPath(m_link.mid(int(sizeof HidPathLink) - 1).toLocal8Bit()))
+            return NotFound;
+        return runHidConnection(hid, *this);
+    }
     return runSerial(m_link, *this);
+}
+
+QStringList deviceLinks(HidBackend *hidBackend)
+{
+    QStringList links;
+    for (const QString &entry : comListPorts()) {
+        if (isAutoPort(entry))
+            links.append(portNameOf(entry));
+    }
+    std::unique_ptr<HidBackend> hidapi;
+    HidLink hid(*backendOrHidapi(hidBackend, &hidapi));
+    for (const QByteArray &path : hid.matchingPaths())
+        links.append(QLatin1String(HidPathLink) + QString::fromLocal8Bit(path));
+    return links;
 }

@@ -67,26 +67,56 @@ bool HidLink::manufacturerMatches(void *handle)
     return usbhidManufacturer8Bit(units) == QByteArray(UsbHidManufacturer);
 }
 
-bool HidLink::find()
+void *HidLink::openMatching(const UsbHidInterface &candidate)
+{
+    // The system lists vendor and product without opening anything: keyboards and the like
+    // are left alone.
+    if (candidate.vendorId != UsbHidVendorId || candidate.productId != UsbHidProductId)
+        return nullptr;
+    void *handle = m_backend.open(candidate.path);
+    if (handle && !manufacturerMatches(handle)) {
+        m_backend.close(handle);
+        handle = nullptr;
+    }
+    return handle;
+}
+
+bool HidLink::findFirst(const QByteArray *path)
 {
     release();
     const QList<UsbHidInterface> interfaces = m_backend.enumerate();
     for (const UsbHidInterface &candidate : interfaces) {
-        // The system lists vendor and product without opening anything: keyboards and the like
-        // are left alone.
-        if (candidate.vendorId != UsbHidVendorId || candidate.productId != UsbHidProductId)
+        if (path && candidate.path != *path)
             continue;
-        void *handle = m_backend.open(candidate.path);
-        if (!handle)
-            continue;
-        if (manufacturerMatches(handle)) {
-            m_handle = handle;
+        if ((m_handle = openMatching(candidate)))
             return true;
-        }
-        m_backend.close(handle);
     }
     diagOut("Can't open USB device\n");
     return false;
+}
+
+bool HidLink::find()
+{
+    return findFirst(nullptr);
+}
+
+bool HidLink::findPath(const QByteArray &path)
+{
+    return findFirst(&path);
+}
+
+QList<QByteArray> HidLink::matchingPaths()
+{
+    release();
+    QList<QByteArray> paths;
+    const QList<UsbHidInterface> interfaces = m_backend.enumerate();
+    for (const UsbHidInterface &candidate : interfaces) {
+        if (void *handle = openMatching(candidate)) {
+            m_backend.close(handle);
+            paths.append(candidate.path);
+        }
+    }
+    return paths;
 }
 
 void HidLink::release()

@@ -6,9 +6,11 @@
 #include "device/protocol.h"
 
 #include <QByteArray>
+#include <QList>
 
 class Device;
 class HidBackend;
+struct UsbHidInterface;
 
 // The device's answer to the information request, identifiers cleaned.
 struct DeviceInfo {
@@ -29,6 +31,12 @@ public:
     // Finds the first present interface that matches and keeps it open; false (after "Can't
     // open USB device") when there is none.
     bool find();
+    // The same for the one interface listed with that path: false when it is not present or
+    // is not the device's.
+    bool findPath(const QByteArray &path);
+    // The paths of every present interface that matches, in the system's order; none is left
+    // open.
+    QList<QByteArray> matchingPaths();
     // Closes the device if one is held.
     void release();
     bool isOpen() const { return m_handle != nullptr; }
@@ -46,6 +54,9 @@ public:
     const DeviceInfo &info() const { return m_info; }
 
 private:
+    // Opens a listed interface when it is the device's; null otherwise.
+    void *openMatching(const UsbHidInterface &candidate);
+    bool findFirst(const QByteArray *path);
     void setHeader(uchar command, int address);
     bool request(uchar command, int address);
     bool manufacturerMatches(void *handle);

@@ -605,6 +605,10 @@ Nothing was written.</source>
         <source>The backup is damaged: %1</source>
         <translation>Резервная копия повреждена: %1</translation>
     </message>
+    <message>
+        <source>&amp;Provision...</source>
+        <translation>&amp;Массовая запись...</translation>
+    </message>
 </context>
 <context>
     <name>MessagesPane</name>
@@ -639,6 +643,137 @@ Nothing was written.</source>
     <message>
         <source>Copy all</source>
         <translation>Копировать всё</translation>
+    </message>
+</context>
+<context>
+    <name>ProvisionDialog</name>
+    <message>
+        <source>Provision devices</source>
+        <translation>Запись в несколько устройств</translation>
+    </message>
+    <message>
+        <source>Values:</source>
+        <translation>Значения:</translation>
+    </message>
+    <message>
+        <source>the values in the window (%1)</source>
+        <translation>значения в окне (%1)</translation>
+    </message>
+    <message>
+        <source>none: choose a value file</source>
+        <translation>нет: выберите файл значений</translation>
+    </message>
+    <message>
+        <source>Value &amp;file...</source>
+        <translation>&amp;Файл значений...</translation>
+    </message>
+    <message>
+        <source>Open file</source>
+        <translation>Открыть файл</translation>
+    </message>
+    <message>
+        <source>Configuration files (*.xml)</source>
+        <translation>Файлы конфигурации (*.xml)</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>Устройство</translation>
+    </message>
+    <message>
+        <source>Progress</source>
+        <translation>Ход</translation>
+    </message>
+    <message>
+        <source>Result</source>
+        <translation>Результат</translation>
+    </message>
+    <message>
+        <source>&amp;Refresh</source>
+        <translation>&amp;Обновить</translation>
+    </message>
+    <message>
+        <source>Number devices in:</source>
+        <translation>Нумеровать устройства в:</translation>
+    </message>
+    <message>
+        <source>from </source>
+        <translation>с </translation>
+    </message>
+    <message>
+        <source>&amp;Start</source>
+        <translation>&amp;Начать</translation>
+    </message>
+    <message>
+        <source>Save &amp;report...</source>
+        <translation>Сохранить о&amp;тчёт...</translation>
+    </message>
+    <message>
+        <source>Save file</source>
+        <translation>Сохранить файл</translation>
+    </message>
+    <message>
+        <source>Reports (*.tsv *.txt)</source>
+        <translation>Отчёты (*.tsv *.txt)</translation>
+    </message>
+    <message>
+        <source>%1 does not load. %2</source>
+        <translation>%1 не загружается. %2</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>(none)</source>
+        <translation>(нет)</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>Предупреждение</translation>
+    </message>
+    <message>
+        <source>No configuration to upload.</source>
+        <translation>Нет конфигурации для записи.</translation>
+    </message>
+    <message>
+        <source>No device is chosen.</source>
+        <translation>Не выбрано ни одного устройства.</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Ошибка</translation>
+    </message>
+    <message>
+        <source>%1 for device %2: %3</source>
+        <translation>%1 для устройства %2: %3</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>started</source>
+        <translation>начато</translation>
+    </message>
+    <message>
+        <source>identified: %1, %2</source>
+        <translation>опознано: %1, %2</translation>
+    </message>
+    <message>
+        <source>backed up</source>
+        <translation>резервная копия сохранена</translation>
+    </message>
+    <message>
+        <source>uploading</source>
+        <translation>запись</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Закрыть</translation>
+    </message>
+    <message>
+        <source>Error saving file.</source>
+        <translation>Ошибка сохранения файла.</translation>
     </message>
 </context>
 <context>

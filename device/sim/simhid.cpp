@@ -7,11 +7,8 @@ namespace {
 constexpr uchar WriteImageCommand = HidCommand::Write + HidImageBlock;
 constexpr uchar WriteFirmwareCommand = HidCommand::Write + HidFirmwareBlock;
 
-// The handle of interface i: i + 1, so that no handle is null.
-void *handleOf(int index)
-{
-    return reinterpret_cast<void *>(quintptr(index) + 1);
-}
+constexpr char PathStem[] = "sim-hid-";
+constexpr int PathStemLength = sizeof PathStem - 1;
 
 QByteArray idField(const QByteArray &id)
 {
@@ -72,17 +69,17 @@ QList<UsbHidInterface> SimHid::enumerate()
     QList<UsbHidInterface> list;
     for (int i = 0; i < interfaces.size(); ++i) {
         const SimHidInterface &sim = interfaces[i];
-        list.append({QByteArray("sim-hid-") + QByteArray::number(i), sim.vendorId, sim.productId});
+        list.append({QByteArray(PathStem) + QByteArray::number(firstPathNumber + i), sim.vendorId, sim.productId});
     }
     return list;
 }
 
 void *SimHid::open(const QByteArray &path)
 {
-    if (!path.startsWith("sim-hid-"))
+    if (!path.startsWith(PathStem))
         return nullptr;
     bool ok = false;
-    const int index = path.mid(8).toInt(&ok);
+    const int index = path.mid(PathStemLength).toInt(&ok) - firstPathNumber;
     if (!ok || index < 0 || index >= interfaces.size() || !interfaces[index].openable)
         return nullptr;
     opened.append(index);
@@ -96,9 +93,15 @@ void *SimHid::open(const QByteArray &path)
     return handleOf(index);
 }
 
+// The handle of the interface with path number n: n + 1, so that no handle is null.
+void *SimHid::handleOf(int index) const
+{
+    return reinterpret_cast<void *>(quintptr(firstPathNumber + index) + 1);
+}
+
 int SimHid::indexOf(void *handle) const
 {
-    const qintptr index = qintptr(reinterpret_cast<quintptr>(handle)) - 1;
+    const qintptr index = qintptr(reinterpret_cast<quintptr>(handle)) - 1 - firstPathNumber;
     return index >= 0 && index < interfaces.size() ? int(index) : -1;
 }
 

@@ -55,6 +55,10 @@ public:
 
     // What the system lists, in order; by default one matching interface.
     QList<SimHidInterface> interfaces;
+    // Interface i is listed as "sim-hid-<firstPathNumber + i>". Several devices listed side by
+    // side (SimHidGroup) count on from one another, so every path and every handle is one
+    // device's alone.
+    int firstPathNumber = 0;
     // When set, the 64 data bytes of the information answer, as given (shorter is filled up
     // with zeros); otherwise built from the device's identifiers and capacities.
     QByteArray infoData;
@@ -88,8 +92,11 @@ public:
     int setFeature(void *handle, const uchar *report, int size) override;
     int getFeature(void *handle, uchar *report, int size) override;
 
-private:
+    // Whether `handle` is one this device gave out.
+    bool holds(void *handle) const { return indexOf(handle) >= 0; }
 
+private:
+    void *handleOf(int index) const;
     int indexOf(void *handle) const;
     bool failsNow(SimHidFaultKind kind) const;
     int beginCall();

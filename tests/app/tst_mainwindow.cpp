@@ -116,7 +116,7 @@ void TestMainWindow::menus_data()
     QTest::newRow("device") << 3 << "&Device"
                             << QStringList{"Read device &ID|Ctrl+I", "-",
                                            "&Download configuration|Ctrl+D",
-                                           "&Upload configuration|Ctrl+U", "Restore &backup...|", "-",
+                                           "&Upload configuration|Ctrl+U", "Restore &backup...|", "&Provision...|", "-",
                                            "Update firmwa&re|Ctrl+R", "-", "&Link settings|Ctrl+C"};
 }
 
@@ -172,7 +172,7 @@ void TestMainWindow::construction_panesAndNothingElse()
         slotNames << QString::fromLatin1(m.methodSignature());
     }
     QCOMPARE(slotNames, (QStringList{"fileOpen()", "fileSave()", "fileSaveBin()", "devID()",
-                                     "devDownload()", "devUpload()", "devFirmware()", "devRestore()",
+                                     "devDownload()", "devUpload()", "devFirmware()", "devRestore()", "devProvision()",
                                      "devCOMport()"}));
 }
 

@@ -3,8 +3,23 @@
 #include "format/crc16.h"
 
 #include <QByteArray>
+#include <QFile>
+#include <QString>
 
 namespace testfiles {
+
+// A whole file, such as a simulator's stored image; empty when it cannot be read.
+inline QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
 
 // Appends the CRC-16 low byte first, so that the CRC over the whole result is 0.
 inline QByteArray withCrc(QByteArray bytes)

@@ -1,6 +1,7 @@
 #pragma once
-// Runs the device simulator (vant-devsim, found through $VANT_DEVSIM) for a test: it prints the
-// port path on its first line, then serves commands until it is told to stop.
+// Runs the device simulator (vant-devsim, found through $VANT_DEVSIM, else beside the running
+// program) for a test: it prints the port path on its first line, then serves commands until it
+// is told to stop.
 #include <QByteArray>
 #include <QProcess>
 #include <QProcessEnvironment>

@@ -25,6 +25,10 @@ enum Option {
     OptNoBackup = 1 << 5, // --no-backup
     OptWerror = 1 << 6,  // --werror
     OptFormat = 1 << 7,  // --format FORMAT
+    OptLinks = 1 << 11,  // --link LINK, once per device
+    OptAll = 1 << 12,    // --all
+    OptSequence = 1 << 9, // --sequence NAME=START
+    OptSet = 1 << 10,     // --set NAME=TEXT, as often as needed
     // Everything after the first positional argument is positional too, so a condition may
     // start with a minus sign.
     OptionsBeforePositionalOnly = 1 << 8,
@@ -43,6 +47,10 @@ struct Arguments {
     bool noBackup = false;
     bool werror = false;
     QString format = QStringLiteral("text");
+    QStringList links; // OptLinks
+    bool all = false;
+    QString sequence;
+    QStringList assignments; // OptSet
 };
 
 struct Command {

@@ -74,6 +74,20 @@ QList<CommandOption> optionsOf(const cli::Command &command)
         {cli::OptWerror, QCommandLineOption(QStringLiteral("werror"), QStringLiteral("count warnings as errors"))},
         {cli::OptFormat, QCommandLineOption(QStringLiteral("format"), QStringLiteral("text (default) or json"),
                                             QStringLiteral("FORMAT"))},
+        {cli::OptLinks, QCommandLineOption(QStringLiteral("link"),
+                                           QStringLiteral("a device to write, once per device: a port name or path, "
+                                                          "HID:<path>, HID or AUTO"),
+                                           QStringLiteral("LINK"))},
+        {cli::OptAll, QCommandLineOption(QStringLiteral("all"),
+                                         QStringLiteral("every device present: the ports listed as VANT USB, then "
+                                                        "the HID devices"))},
+        {cli::OptSequence, QCommandLineOption(QStringLiteral("sequence"),
+                                              QStringLiteral("number the devices: the integer NAME is START on the "
+                                                             "first, one more on each next"),
+                                              QStringLiteral("NAME=START"))},
+        {cli::OptSet, QCommandLineOption(QStringLiteral("set"),
+                                         QStringLiteral("set a variable as its editor takes the text (repeatable)"),
+                                         QStringLiteral("NAME=TEXT"))},
     };
     QList<CommandOption> taken;
     for (const CommandOption &o : all) {
@@ -140,9 +154,15 @@ bool parseArguments(const cli::Command &command, const QStringList &args, cli::A
                 parsed->noBackup = parser.isSet(o.option);
             else if (o.flag == cli::OptWerror)
                 parsed->werror = parser.isSet(o.option);
+            else if (o.flag == cli::OptAll)
+                parsed->all = parser.isSet(o.option);
             continue;
         }
         const QStringList values = parser.values(o.option);
+        if (o.flag == cli::OptLinks || o.flag == cli::OptSet) {
+            (o.flag == cli::OptLinks ? parsed->links : parsed->assignments) = values;
+            continue;
+        }
         if (values.size() > 1) {
             cli::usage(command.name, QStringLiteral("option --%1 given twice").arg(o.option.names().last()));
             return false;
@@ -158,6 +178,8 @@ bool parseArguments(const cli::Command &command, const QStringList &args, cli::A
                 cli::usage(command.name, QStringLiteral("empty link"));
                 return false;
             }
+        } else if (o.flag == cli::OptSequence) {
+            parsed->sequence = values.first();
         } else if (o.flag == cli::OptServer) {
             parsed->server = values.first();
             parsed->hasServer = true;
