@@ -52,6 +52,7 @@ private slots:
     void failures_exitWithResultCodeAndMessage();
     void usage_errors_data();
     void usage_errors();
+    void interrupt_cancelsTransfer_data();
     void interrupt_cancelsTransfer();
     void timeout_cancelsAndExits4_data();
     void timeout_cancelsAndExits4();
@@ -307,8 +308,18 @@ void TestCliDevice::usage_errors()
     QVERIFY2(run.err.contains("usage: vant-conf-cli " + args.first().toLatin1()), run.err.constData());
 }
 
+void TestCliDevice::interrupt_cancelsTransfer_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("lastLine");
+    QTest::newRow("upload") << "upload" << "vant-conf-cli: Transfer canceled.\n";
+    QTest::newRow("provision") << "provision" << ": failed: Transfer canceled.\n";
+}
+
 void TestCliDevice::interrupt_cancelsTransfer()
 {
+    QFETCH(QString, command);
+    QFETCH(QString, lastLine);
     // The device never asks for the first block: only a cancel ends the upload.
     SimProcess sim;
     const QString port = startSim(sim, {QStringLiteral("--no-pace"), QStringLiteral("--fault"), QStringLiteral("no-start-nak")});
@@ -316,7 +327,10 @@ void TestCliDevice::interrupt_cancelsTransfer()
     QProcess p;
     p.setWorkingDirectory(work.path());
     p.setProcessEnvironment(withDataHome(dataHome.path()));
-    p.start(QString::fromLocal8Bit(qgetenv("VANT_CLI")), {QStringLiteral("upload"), QStringLiteral("--link"), port, valuesPath});
+    const QStringList args = command == QLatin1String("upload")
+                                 ? QStringList{command, QStringLiteral("--link"), port, valuesPath}
+                                 : QStringList{command, valuesPath, QStringLiteral("--no-backup"), QStringLiteral("--link"), port};
+    p.start(QString::fromLocal8Bit(qgetenv("VANT_CLI")), args);
     QVERIFY(p.waitForStarted());
     QVERIFY(!p.waitForFinished(1000));
     ::kill(pid_t(p.processId()), SIGINT);
@@ -324,7 +338,8 @@ void TestCliDevice::interrupt_cancelsTransfer()
     QVERIFY(p.waitForFinished(1500));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 5);
-    QVERIFY(p.readAllStandardError().endsWith("vant-conf-cli: Transfer canceled.\n"));
+    const QByteArray err = p.readAllStandardError();
+    QVERIFY2(err.endsWith(lastLine.toUtf8()), err.constData());
     QVERIFY(!QFile::exists(imagePath));
 }
 

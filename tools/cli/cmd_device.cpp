@@ -4,6 +4,7 @@
 // status.
 #include "tools/cli/cli.h"
 #include "tools/cli/clicommon.h"
+#include "tools/cli/cliinterrupt.h"
 
 #include "device/backups.h"
 #include "device/device.h"
@@ -39,61 +40,6 @@ constexpr int FirstProgressLineMs = 50;
 constexpr int WorkerNeverRan = -1;
 constexpr int ExitWorkerNeverRan = 1;
 
-// The write end of the pipe that carries Ctrl+C from the signal handler into the event loop;
-// -1 while no transfer waits. A signal handler can reach nothing but a global.
-volatile std::sig_atomic_t interruptFd = -1;
-
-void onInterrupt(int)
-{
-    const int fd = interruptFd;
-    if (fd >= 0) {
-        const char byte = 1;
-        [[maybe_unused]] const ssize_t written = ::write(fd, &byte, 1);
-    }
-}
-
-// Turns Ctrl+C into a cancel request of `device` for as long as it lives.
-class InterruptToCancel
-{
-public:
-    explicit InterruptToCancel(Device &device)
-    {
-        if (::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-            m_pipe[0] = m_pipe[1] = -1;
-            return;
-        }
-        m_notifier = std::make_unique<QSocketNotifier>(m_pipe[0], QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, &device, [this, &device] {
-            char byte;
-            while (::read(m_pipe[0], &byte, 1) > 0) {
-            }
-            device.requestCancel();
-        });
-        interruptFd = m_pipe[1];
-        struct sigaction action {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &m_previous);
-    }
-    ~InterruptToCancel()
-    {
-        if (m_pipe[0] < 0)
-            return;
-        sigaction(SIGINT, &m_previous, nullptr);
-        interruptFd = -1;
-        m_notifier.reset();
-        ::close(m_pipe[0]);
-        ::close(m_pipe[1]);
-    }
-    InterruptToCancel(const InterruptToCancel &) = delete;
-    InterruptToCancel &operator=(const InterruptToCancel &) = delete;
-
-private:
-    int m_pipe[2];
-    struct sigaction m_previous {};
-    std::unique_ptr<QSocketNotifier> m_notifier;
-};
-
 // The exit status of an operation cancelled because --timeout passed: that of a failed
 // exchange with the device.
 constexpr int ExitTimedOut = ProtocolError;
@@ -103,7 +49,7 @@ constexpr int ExitTimedOut = ProtocolError;
 // has stopped. *timedOut tells whether the time limit asked.
 int waitFor(Device &device, bool showProgress, int timeoutMs, bool *timedOut)
 {
-    const InterruptToCancel interrupt(device);
+    const InterruptToCancel interrupt(&device, [&device] { device.requestCancel(); });
     QTimer limit;
     limit.setSingleShot(true);
     limit.setTimerType(Qt::PreciseTimer);

@@ -4,6 +4,7 @@
 // when all have ended, one report line per device to standard output.
 #include "tools/cli/cli.h"
 #include "tools/cli/clicommon.h"
+#include "tools/cli/cliinterrupt.h"
 #include "tools/cli/clihidsim.h"
 
 #include "device/device.h"
@@ -245,6 +246,7 @@ int runProvision(const cli::Arguments &options)
     if (options.timeoutMs > 0)
         provisioner.setTimeoutMs(options.timeoutMs);
     const ProgressLines progress(provisioner);
+    const InterruptToCancel interrupt(&provisioner, [&provisioner] { provisioner.cancel(); });
     provisioner.start(targets, format->id());
     provisioner.waitForFinished();
 
