@@ -2,7 +2,9 @@
 
 #include "device/backups.h"
 #include "format/appidentity.h"
+#include "format/datafolders.h"
 #include "format/diag.h"
+#include "format/formatid.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -194,6 +196,12 @@ int main(int argc, char **argv)
     // Standard output carries only the answer, so that it can be piped; every diagnostic line
     // goes to standard error, before the command's own "vant-conf-cli: ..." line.
     setDiagHandler(printDiagnosticsOnStandardError);
+    // Descriptions by id come from confxml/ of the working directory, or from the user's work
+    // folder where there is none, as in the window; the arguments stay relative to where it runs.
+    setDescriptionFolderLookup(+[]() -> QString {
+        const QString work = datafolders::chooseWorkFolder();
+        return work.isEmpty() ? QStringLiteral("confxml") : work + QStringLiteral("/confxml");
+    });
 
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty()) {
