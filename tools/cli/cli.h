@@ -26,6 +26,7 @@ enum Option {
     // Everything after the first positional argument is positional too, so a condition may
     // start with a minus sign.
     OptionsBeforePositionalOnly = 1 << 8,
+    OptJson = 1 << 9, // --json: one JSON document on standard output instead of the text form
 };
 
 // A command's arguments, parsed. "--" ends the options.
@@ -39,6 +40,7 @@ struct Arguments {
     int timeoutMs = 0; // 0: no time limit
     bool dryRun = false;
     bool noBackup = false;
+    bool json = false;
 };
 
 struct Command {

@@ -73,6 +73,8 @@ QList<CommandOption> optionsOf(const cli::Command &command)
         {cli::OptNoBackup, QCommandLineOption(QStringLiteral("no-backup"),
                                               QStringLiteral("write without first keeping the device's configuration "
                                                              "in the backup folder"))},
+        {cli::OptJson, QCommandLineOption(QStringLiteral("json"),
+                                          QStringLiteral("print one JSON document instead of the text form"))},
     };
     QList<CommandOption> taken;
     for (const CommandOption &o : all) {
@@ -135,6 +137,8 @@ bool parseArguments(const cli::Command &command, const QStringList &args, cli::A
                 parsed->dryRun = parser.isSet(o.option);
             else if (o.flag == cli::OptNoBackup)
                 parsed->noBackup = parser.isSet(o.option);
+            else if (o.flag == cli::OptJson)
+                parsed->json = parser.isSet(o.option);
             continue;
         }
         const QStringList values = parser.values(o.option);
