@@ -2,10 +2,12 @@
 #include "app/startup.h"
 #include "device/hidbackend.h"
 #include "device/sim/simhidenv.h"
-#include "format/datafolders.h"
 #include "format/appidentity.h"
+#include "format/datafolders.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QTranslator>
 
 #include <memory>
@@ -19,7 +21,10 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("ru.vant_devices.vantconf"));
     Startup::addLibraryPaths();
     // VANT_HID_SIM=<image file>: a simulated HID device, to try the program without the hardware.
-    // Made before the window, so it outlives every worker the window starts.
+    // Made before the window, so it outlives every worker the window starts. A relative path
+    // names a file where the program was started, which need not stay the working directory.
+    if (const QString image = qEnvironmentVariable("VANT_HID_SIM"); !image.isEmpty())
+        qputenv("VANT_HID_SIM", QFile::encodeName(QFileInfo(image).absoluteFilePath()));
     const std::unique_ptr<HidBackend> simulatedHid = simulatedHidFromEnvironment();
 
     QTranslator qtTranslator;
