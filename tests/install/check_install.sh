@@ -115,8 +115,9 @@ for c in $commands; do
         grep -q -- "$o" "$tmp/man.txt" || fail "the man page does not name $o of $c"
     done
 done
+tags=$(grep -A1 '^\.TP' "$tmp/man.txt")
 for status in 0 1 2 7 64; do
-    grep -A1 '^\.TP' "$tmp/man.txt" | grep -q "^\.B $status$" || fail "the man page does not explain exit status $status"
+    grep -qx "\.B $status" <<<"$tags" || fail "the man page does not explain exit status $status"
 done
 
 # Shell completion: commands, a command's options, and --link values with a simulator registered.
@@ -134,14 +135,19 @@ if [ -r "$completion" ]; then
                  _vant_conf_cli; printf "%s\n" "${COMPREPLY[@]}"' \
             _ "$completion" "$share/bash-completion/completions/vant-conf-cli" "$@"
     }
+    offers() { # offers WORD WORD...: the first word is among what completing the others offers
+        local want=$1 got; shift
+        # Captured first: grep -q stopping early would end the completion with SIGPIPE.
+        got=$(complete_line "$@")
+        grep -qx -- "$want" <<<"$got" || fail "completing '$*' does not offer $want (offers: $got)"
+    }
     PATH=$prefix/bin:$PATH
     [ "$(complete_line vant-conf-cli sh)" = show ] || fail "completion of 'sh' is not show"
-    complete_line vant-conf-cli "" | grep -qx firmware || fail "completion does not offer the command firmware"
-    complete_line vant-conf-cli identify --j | grep -qx -- --json || fail "completion does not offer identify --json"
-    complete_line vant-conf-cli pack x.xml - | grep -qx -- --output || fail "completion does not offer pack --output"
-    links=$(complete_line vant-conf-cli upload --link "")
+    offers firmware vant-conf-cli ""
+    offers --json vant-conf-cli identify --j
+    offers --output vant-conf-cli pack x.xml -
     for l in AUTO HID "$port"; do
-        grep -qx -- "$l" <<<"$links" || fail "completion of --link does not offer $l (offers: $links)"
+        offers "$l" vant-conf-cli upload --link ""
     done
 else
     echo "SKIP: bash-completion is not installed"
