@@ -3,8 +3,11 @@
 #include "device/hidbackend.h"
 #include "device/sim/simhidenv.h"
 #include "format/appidentity.h"
+#include "format/datafolders.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QTranslator>
 
 #include <memory>
@@ -14,16 +17,23 @@ int main(int argc, char *argv[])
     // Source texts are UTF-8, which Qt 6 assumes, so no codec is chosen for them.
     QApplication app(argc, argv);
     setApplicationIdentity();
+    // Lets a Wayland desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("ru.vant_devices.vantconf"));
     Startup::addLibraryPaths();
     // VANT_HID_SIM=<image file>: a simulated HID device, to try the program without the hardware.
-    // Made before the window, so it outlives every worker the window starts.
+    // Made before the window, so it outlives every worker the window starts. A relative path
+    // names a file where the program was started, which need not stay the working directory.
+    if (const QString image = qEnvironmentVariable("VANT_HID_SIM"); !image.isEmpty())
+        qputenv("VANT_HID_SIM", QFile::encodeName(QFileInfo(image).absoluteFilePath()));
     const std::unique_ptr<HidBackend> simulatedHid = simulatedHidFromEnvironment();
 
     QTranslator qtTranslator;
-    Startup::installTranslation(qtTranslator, QStringLiteral("qt_"));
+    Startup::installTranslation(qtTranslator, QStringLiteral("qt_"), Startup::installedTranslationFolders());
     // Installed second, so it is asked before the framework's own translation.
     QTranslator appTranslator;
-    Startup::installTranslation(appTranslator, QStringLiteral("vant-conf_"));
+    Startup::installTranslation(appTranslator, QStringLiteral("vant-conf_"), Startup::installedTranslationFolders());
+    // After the translations and plug-ins, which are looked for where the program was started.
+    Startup::enterWorkFolder(datafolders::shippedDescriptions());
 
     MainWindow *window = new MainWindow;
     window->setHidBackend(simulatedHid.get());

@@ -1,7 +1,11 @@
 #include "app/startup.h"
 
+#include "format/datafolders.h"
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
 #include <QTranslator>
 
@@ -16,11 +20,37 @@ void addLibraryPaths()
     }
 }
 
-void installTranslation(QTranslator &translator, const QString &prefix)
+QStringList installedTranslationFolders()
+{
+    return {datafolders::shippedTranslations(), QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
+}
+
+bool localeWantsUiLanguage()
+{
+    // QLocale() is the system's unless a test set another default.
+    const QString first = QLocale().uiLanguages().value(0);
+    return QLocale(first).language() == QLocale(UiLanguage).language();
+}
+
+void installTranslation(QTranslator &translator, const QString &prefix, const QStringList &installed)
 {
     // A missing file is no error: the translator then stays empty.
-    (void)translator.load(prefix + UiLanguage, QStringLiteral("."));
+    const QString name = prefix + UiLanguage;
+    if (!translator.load(name, QStringLiteral(".")) && localeWantsUiLanguage()) {
+        for (const QString &folder : installed) {
+            if (translator.load(name, folder))
+                break;
+        }
+    }
     QCoreApplication::installTranslator(&translator);
+}
+
+QString enterWorkFolder(const QString &descriptions)
+{
+    const QString folder = datafolders::chooseWorkFolder(descriptions);
+    if (!folder.isEmpty() && !QDir::setCurrent(folder))
+        return QString();
+    return folder;
 }
 
 void armQuitTimerForTests()

@@ -1,8 +1,20 @@
 #include "format/formatid.h"
 
+namespace {
+QString (*folderLookup)() = nullptr;
+}
+
+void setDescriptionFolderLookup(QString (*lookup)())
+{
+    folderLookup = lookup;
+}
+
 QString descriptionPath(const QString &id)
 {
-    return QLatin1String("confxml/") + id + QLatin1String(".xml");
+    if (!folderLookup)
+        return QLatin1String("confxml/") + id + QLatin1String(".xml");
+    static const QString folder = folderLookup();
+    return folder + QLatin1Char('/') + id + QLatin1String(".xml");
 }
 
 bool isSafeFormatId(const QString &id)

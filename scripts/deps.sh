@@ -6,6 +6,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-tools-dev qt6-tools-dev-tools
     qt6-l10n-tools qt6-translations-l10n libhidapi-dev libgl-dev
     lrzsz socat xvfb xauth imagemagick libxml2-utils
+    desktop-file-utils appstream bash-completion dpkg-dev file
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,12 +1,15 @@
-// Program start: translations and plug-in paths taken from the working directory, and the real
-// program run from start to end.
+// Program start: translations and plug-in paths taken from the working directory, the installed
+// translations for a Russian locale, the per-user work folder, and the real program run from
+// start to end.
 #include "app/mainwindow.h"
 #include "app/startup.h"
+#include "tests/support/filecontents.h"
 #include "tests/support/guitest.h"
 #include "tree/ui/conftree.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLibraryInfo>
 #include <QFile>
 #include <QMenuBar>
 #include <QProcess>
@@ -17,10 +20,29 @@
 namespace {
 
 const QString BinDir = QStringLiteral(VANT_BINARY_DIR "/bin");
+const QString ShippedDescriptions = QStringLiteral(VANT_SOURCE_DIR "/confxml");
+
+// While it lives, the per-user data folder is a temporary one; a blocked one is a file, so that
+// nothing can be made under it, not even by root.
+struct TemporaryDataHome
+{
+    QTemporaryDir dir;
+    QByteArray saved = qgetenv("XDG_DATA_HOME");
+    explicit TemporaryDataHome(bool blocked = false)
+    {
+        const QString path = blocked ? dir.filePath(QStringLiteral("file")) : dir.path();
+        if (blocked)
+            writeFile(path, "x");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(path));
+    }
+    ~TemporaryDataHome() { qputenv("XDG_DATA_HOME", saved); }
+    QString workFolder() const { return dir.path() + QStringLiteral("/VANT/Device-Configurator/work"); }
+};
 
 struct Texts
 {
     QString title;
+    QString frameworkCancel; // a text of Qt's own, translated by qt_ru.qm
     QString header;
     QString fileMenu;
     QString exitShortcut;
@@ -51,15 +73,16 @@ QStringList clashesIn(const QList<QAction *> &actions)
 }
 
 // Builds the window after installing the two translators the way main() does, from the
-// current working directory.
-Texts startAndRead()
+// current working directory and then, as the locale asks, from the installed folders.
+Texts startAndRead(const QStringList &installed = {})
 {
     QTranslator qtTranslator;
-    Startup::installTranslation(qtTranslator, QStringLiteral("qt_"));
+    Startup::installTranslation(qtTranslator, QStringLiteral("qt_"), installed);
     QTranslator appTranslator;
-    Startup::installTranslation(appTranslator, QStringLiteral("vant-conf_"));
+    Startup::installTranslation(appTranslator, QStringLiteral("vant-conf_"), installed);
     MainWindow window;
     Texts t;
+    t.frameworkCancel = QCoreApplication::translate("QPlatformTheme", "Cancel");
     // As shown: the modified marker "[*]" shows nothing while nothing changed.
     t.title = window.isWindowModified() ? QStringLiteral("(modified)") : window.windowTitle().remove(QStringLiteral("[*]"));
     t.header = window.confTree()->headerItem()->text(0);
@@ -92,6 +115,12 @@ private slots:
     void translations_data();
     void translations();
     void translationBesideTheProgramOnly_isNotUsed();
+    void installedTranslations_data();
+    void installedTranslations();
+    void workFolder_data();
+    void workFolder();
+    void workFolder_keepsTheUsersFilesAndAddsWhatIsMissing();
+    void workFolder_cannotBeMade_staysPut();
     void libraryPaths_data();
     void libraryPaths();
     void realProgram_endsWithZeroAndSavesLayout_data();
@@ -179,6 +208,110 @@ void TestStartup::translationBesideTheProgramOnly_isNotUsed()
     const Texts t = startAndRead();
     QFile::remove(beside);
     QCOMPARE(t.title, QStringLiteral("VANT /// Device Configurator"));
+}
+
+void TestStartup::installedTranslations_data()
+{
+    QTest::addColumn<bool>("inWorkingDirectory");
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<bool>("russian"); // the program's texts; Qt's own follow the locale
+
+    QTest::newRow("installed_russianLocale_russian") << false << true << "ru_RU" << true;
+    QTest::newRow("installed_russianInUkraine_russian") << false << true << "ru_UA" << true;
+    QTest::newRow("installed_englishLocale_english") << false << true << "en_US" << false;
+    QTest::newRow("installed_germanLocale_english") << false << true << "de_DE" << false;
+    QTest::newRow("installed_ukrainianLocale_english") << false << true << "uk_UA" << false;
+    QTest::newRow("nothingInstalled_russianLocale_english") << false << false << "ru_RU" << false;
+    QTest::newRow("workingDirectory_englishLocale_stillRussian") << true << true << "en_US" << true;
+}
+
+// The installed folders are those main() passes, with a temporary folder standing in for the
+// program's own; Qt's folder is the real one, which holds qt_ru.qm.
+void TestStartup::installedTranslations()
+{
+    QFETCH(bool, inWorkingDirectory);
+    QFETCH(bool, installed);
+    QFETCH(QString, locale);
+    QFETCH(bool, russian);
+
+    QTemporaryDir shipped;
+    QVERIFY(shipped.isValid());
+    const QString qm = BinDir + QStringLiteral("/vant-conf_ru.qm");
+    if (installed)
+        QVERIFY(QFile::copy(qm, shipped.filePath(QStringLiteral("vant-conf_ru.qm"))));
+    if (inWorkingDirectory)
+        QVERIFY(QFile::copy(qm, QStringLiteral("vant-conf_ru.qm")));
+    QLocale::setDefault(QLocale(locale));
+
+    const QString qtFolder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    const Texts t = startAndRead({shipped.path(), qtFolder});
+    QCOMPARE(t.title, russian ? QString::fromUtf8("VANT /// Конфигуратор устройств")
+                              : QStringLiteral("VANT /// Device Configurator"));
+    if (inWorkingDirectory)
+        return; // the framework's file would come from the working directory too, and there is none
+    if (!QFile::exists(qtFolder + QStringLiteral("/qt_ru.qm")))
+        QSKIP("Qt's Russian translation is not installed (qt6-translations-l10n)");
+    const bool russianLocale = QLocale(locale).language() == QLocale::Russian;
+    QCOMPARE(t.frameworkCancel, russianLocale ? QString::fromUtf8("Отмена") : QStringLiteral("Cancel"));
+}
+
+void TestStartup::workFolder_data()
+{
+    QTest::addColumn<QString>("here"); // what the working directory holds: "", "folder", "file"
+    QTest::addColumn<bool>("entered");
+
+    QTest::newRow("noConfxml_entersTheSeededWorkFolder") << "" << true;
+    QTest::newRow("confxmlFolder_staysPut") << "folder" << false;
+    QTest::newRow("confxmlFile_staysPut") << "file" << false;
+}
+
+void TestStartup::workFolder()
+{
+    QFETCH(QString, here);
+    QFETCH(bool, entered);
+
+    const TemporaryDataHome dataHome;
+    QVERIFY(dataHome.dir.isValid());
+    if (here == QLatin1String("folder"))
+        QVERIFY(QDir().mkdir(QStringLiteral("confxml")));
+    else if (here == QLatin1String("file"))
+        QVERIFY(writeFile(QStringLiteral("confxml"), "not a folder"));
+
+    const QString folder = Startup::enterWorkFolder(ShippedDescriptions);
+    const QString userWork = dataHome.workFolder();
+    if (!entered) {
+        QCOMPARE(folder, QString());
+        QCOMPARE(QDir::currentPath(), QDir(work->path()).canonicalPath());
+        QVERIFY(!QFileInfo::exists(userWork));
+        return;
+    }
+    QCOMPARE(folder, userWork);
+    QCOMPARE(QDir::currentPath(), QDir(userWork).canonicalPath());
+    for (const char *file : {"confxml/VANT-DEMO-1.xml", "confxml/samples/VANT-DEMO-1-values.xml"}) {
+        QCOMPARE(readFile(QLatin1String(file)), readFile(QStringLiteral(VANT_SOURCE_DIR "/") + QLatin1String(file)));
+    }
+}
+
+void TestStartup::workFolder_keepsTheUsersFilesAndAddsWhatIsMissing()
+{
+    const TemporaryDataHome dataHome;
+    QVERIFY(dataHome.dir.isValid());
+    const QString confxml = dataHome.workFolder() + QStringLiteral("/confxml");
+    QVERIFY(QDir().mkpath(confxml));
+    QVERIFY(writeFile(confxml + QStringLiteral("/VANT-DEMO-1.xml"), "mine"));
+
+    QCOMPARE(Startup::enterWorkFolder(ShippedDescriptions), dataHome.workFolder());
+    QCOMPARE(readFile(confxml + QStringLiteral("/VANT-DEMO-1.xml")), QByteArray("mine"));
+    QVERIFY(QFile::exists(confxml + QStringLiteral("/samples/VANT-DEMO-1-values.xml")));
+}
+
+void TestStartup::workFolder_cannotBeMade_staysPut()
+{
+    const TemporaryDataHome dataHome(true);
+    QVERIFY(dataHome.dir.isValid());
+    QCOMPARE(Startup::enterWorkFolder(ShippedDescriptions), QString());
+    QCOMPARE(QDir::currentPath(), QDir(work->path()).canonicalPath());
 }
 
 void TestStartup::libraryPaths_data()

@@ -9,6 +9,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -46,6 +48,9 @@ private slots:
     void init();
 
     void identify_printsBothIdentifiers();
+    void identifyJson_oneDocument_data();
+    void identifyJson_oneDocument();
+    void ports_listsRegisteredSimulator();
     void upload_thenDownload_imageAndValuesRoundTrip();
     void firmware_deliversPayload_withProgress();
     void failures_exitWithResultCodeAndMessage_data();
@@ -145,6 +150,44 @@ void TestCliDevice::identify_printsBothIdentifiers()
     const Run run = cli({QStringLiteral("identify"), QStringLiteral("--link"), port});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, QByteArray("Hardware ID: VANT-HW-1\nSoftware ID: VANT-DEMO-1\n"));
+}
+
+void TestCliDevice::identifyJson_oneDocument_data()
+{
+    QTest::addColumn<QString>("hardwareId");
+    QTest::addColumn<QString>("softwareId");
+    QTest::newRow("the simulator's own") << "VANT-HW-1" << "VANT-DEMO-1";
+    QTest::newRow("quotes and backslash escaped") << "HW \"1\" \\ A" << "SW\\2\"";
+}
+
+void TestCliDevice::identifyJson_oneDocument()
+{
+    QFETCH(QString, hardwareId);
+    QFETCH(QString, softwareId);
+    SimProcess sim;
+    const QString port = startSim(sim, {QStringLiteral("--no-pace"), QStringLiteral("--hardware-id"), hardwareId,
+                                        QStringLiteral("--software-id"), softwareId});
+    QVERIFY(!port.isEmpty());
+    const Run run = cli({QStringLiteral("identify"), QStringLiteral("--json"), QStringLiteral("--link"), port});
+    QCOMPARE(run.exitCode, 0);
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(run.out, &error);
+    QVERIFY2(error.error == QJsonParseError::NoError, run.out.constData());
+    QCOMPARE(document.object(), (QJsonObject{{QStringLiteral("hardwareId"), hardwareId},
+                                             {QStringLiteral("softwareId"), softwareId}}));
+    QVERIFY(run.out.endsWith("}\n"));
+}
+
+void TestCliDevice::ports_listsRegisteredSimulator()
+{
+    SimProcess sim;
+    const QString port = startSim(sim, {QStringLiteral("--no-pace"), QStringLiteral("--register")});
+    QVERIFY(!port.isEmpty());
+    const Run run = cli({QStringLiteral("ports")});
+    QCOMPARE(run.exitCode, 0);
+    const QList<QByteArray> lines = run.out.split('\n');
+    QVERIFY2(lines.contains(port.toLocal8Bit() + "\tVANT USB Serial (simulator)"), run.out.constData());
+    QCOMPARE(cli({QStringLiteral("ports"), QStringLiteral("extra")}).exitCode, 64);
 }
 
 void TestCliDevice::upload_thenDownload_imageAndValuesRoundTrip()

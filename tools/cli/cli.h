@@ -32,6 +32,7 @@ enum Option {
     // Everything after the first positional argument is positional too, so a condition may
     // start with a minus sign.
     OptionsBeforePositionalOnly = 1 << 8,
+    OptJson = 1 << 13, // --json: one JSON document on standard output instead of the text form
 };
 
 // A command's arguments, parsed. "--" ends the options.
@@ -51,6 +52,7 @@ struct Arguments {
     bool all = false;
     QString sequence;
     QStringList assignments; // OptSet
+    bool json = false;
 };
 
 struct Command {

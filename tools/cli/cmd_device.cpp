@@ -9,6 +9,7 @@
 #include "device/backups.h"
 #include "device/device.h"
 #include "tools/cli/clihidsim.h"
+#include "tools/cli/clijson.h"
 #include "format/confformat.h"
 #include "format/valuediff.h"
 #include "format/valueset.h"
@@ -177,6 +178,11 @@ int runIdentify(const cli::Arguments &options)
     const int code = runWorker(options, false, [](Device &d) { d.startIdentify(); }, &worker);
     if (code != Ok)
         return code;
+    if (options.json) {
+        cli::printJson({{QStringLiteral("hardwareId"), worker.device->hardwareId()},
+                        {QStringLiteral("softwareId"), worker.device->softwareId()}});
+        return Ok;
+    }
     QTextStream(stdout) << "Hardware ID: " << worker.device->hardwareId() << "\nSoftware ID: "
                         << worker.device->softwareId() << Qt::endl;
     return Ok;
@@ -340,9 +346,9 @@ int runFirmware(const cli::Arguments &options)
     return code == Ok ? transferOk() : code;
 }
 
-const cli::Registrar identifyCommand({"identify", "identify [--link LINK] [--timeout SECONDS]",
-                                      "read the device's hardware and software identifiers", runIdentify,
-                                      cli::OptLink | cli::OptTimeout});
+const cli::Registrar identifyCommand({"identify", "identify [--link LINK] [--timeout SECONDS] [--json]",
+                                      "read the device's hardware and software identifiers",
+                                      runIdentify, cli::OptLink | cli::OptTimeout | cli::OptJson});
 const cli::Registrar downloadCommand({"download", "download [--link LINK] [--timeout SECONDS] -o OUT.xml|OUT.bin",
                                       "download the configuration; its description is confxml/<software id>.xml, "
                                       "fetched from the description server when missing",

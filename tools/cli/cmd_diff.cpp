@@ -2,6 +2,7 @@
 // description, with the exit status of diff(1) so that scripts can test it.
 #include "tools/cli/cli.h"
 #include "tools/cli/clicommon.h"
+#include "tools/cli/clijson.h"
 
 #include "format/valuediff.h"
 #include "format/valueset.h"
@@ -34,13 +35,20 @@ int runDiff(const cli::Arguments &parsed)
         sides[i] = valuesOf(*format);
     }
     const QList<ValueDifference> differences = valueDifferences(*format, sides[0], sides[1]);
-    cli::printDifferences(differences);
+    if (parsed.json) {
+        cli::printJson({{QStringLiteral("id"), description.id},
+                        {QStringLiteral("a"), parsed.positional.at(1)},
+                        {QStringLiteral("b"), parsed.positional.at(2)},
+                        {QStringLiteral("differences"), cli::differencesJson(differences)}});
+    } else {
+        cli::printDifferences(differences);
+    }
     return differences.isEmpty() ? cli::ExitOk : cli::ExitFailed;
 }
 
-const cli::Registrar diffCommand({"diff", "diff DESCRIPTION A.xml|A.bin B.xml|B.bin",
+const cli::Registrar diffCommand({"diff", "diff [--json] DESCRIPTION A.xml|A.bin B.xml|B.bin",
                                   "the variables whose values differ: name, tab, A's value, tab, B's value; "
                                   "exit status 0 none, 1 some, 2 trouble",
-                                  runDiff});
+                                  runDiff, cli::OptJson});
 
 } // namespace

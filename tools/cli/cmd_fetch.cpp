@@ -3,6 +3,7 @@
 #include "tools/cli/cli.h"
 
 #include "download/descriptionserver.h"
+#include "format/formatid.h"
 #include "tools/cli/clicommon.h"
 
 static int runFetch(const cli::Arguments &args)
@@ -12,6 +13,9 @@ static int runFetch(const cli::Arguments &args)
     if (args.positional.size() > 1)
         return cli::usage("fetch", QStringLiteral("one ID only"));
     const QString id = args.positional.first();
+    // Asked for by name, a description goes where the user is, into confxml/ of the working
+    // directory (made when missing), not into the work folder the device commands fall back on.
+    setDescriptionFolderLookup(nullptr);
     const QString server = args.server;
     const bool haveServer = args.hasServer;
 

@@ -1,6 +1,7 @@
 // Commands on descriptions, value files and images: check, show, pack, unpack.
 #include "tools/cli/cli.h"
 #include "tools/cli/clicommon.h"
+#include "tools/cli/clijson.h"
 #include "tools/cli/clitree.h"
 #include "format/valuefile.h"
 
@@ -46,6 +47,10 @@ int runShow(const cli::Arguments &parsed)
     ConfFormat *format = description.format.get();
     if (parsed.positional.size() == 2 && !cli::loadValuesFile(format, parsed.positional.at(1), &error))
         return cli::fail(error);
+    if (parsed.json) {
+        cli::printJson({{QStringLiteral("id"), description.id}, {QStringLiteral("values"), cli::valuesJson(*format)}});
+        return cli::ExitOk;
+    }
     QTextStream out(stdout);
     for (const auto &entry : format->vars()) {
         if (entry.second.kind != KindStruct)
@@ -98,8 +103,9 @@ int runUnpack(const cli::Arguments &parsed)
 const cli::Registrar checkCommand({"check", "check DESCRIPTION",
                                    "read a description file and report its format: id, variables, sizes",
                                    runCheck});
-const cli::Registrar showCommand({"show", "show DESCRIPTION [VALUES.xml | IMAGE.bin]",
-                                  "list every variable in name order with the text of its value", runShow});
+const cli::Registrar showCommand({"show", "show [--json] DESCRIPTION [VALUES.xml | IMAGE.bin]",
+                                  "list every variable in name order with the text of its value",
+                                  runShow, cli::OptJson});
 const cli::Registrar packCommand({"pack", "pack DESCRIPTION VALUES.xml -o IMAGE.bin",
                                   "pack a value file into a configuration image", runPack, cli::OptOutput});
 const cli::Registrar unpackCommand({"unpack", "unpack DESCRIPTION IMAGE.bin -o VALUES.xml",

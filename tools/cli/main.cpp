@@ -2,7 +2,9 @@
 
 #include "device/backups.h"
 #include "format/appidentity.h"
+#include "format/datafolders.h"
 #include "format/diag.h"
+#include "format/formatid.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -88,6 +90,8 @@ QList<CommandOption> optionsOf(const cli::Command &command)
         {cli::OptSet, QCommandLineOption(QStringLiteral("set"),
                                          QStringLiteral("set a variable as its editor takes the text (repeatable)"),
                                          QStringLiteral("NAME=TEXT"))},
+        {cli::OptJson, QCommandLineOption(QStringLiteral("json"),
+                                          QStringLiteral("print one JSON document instead of the text form"))},
     };
     QList<CommandOption> taken;
     for (const CommandOption &o : all) {
@@ -156,6 +160,8 @@ bool parseArguments(const cli::Command &command, const QStringList &args, cli::A
                 parsed->werror = parser.isSet(o.option);
             else if (o.flag == cli::OptAll)
                 parsed->all = parser.isSet(o.option);
+            else if (o.flag == cli::OptJson)
+                parsed->json = parser.isSet(o.option);
             continue;
         }
         const QStringList values = parser.values(o.option);
@@ -225,6 +231,12 @@ int main(int argc, char **argv)
     // Standard output carries only the answer, so that it can be piped; every diagnostic line
     // goes to standard error, before the command's own "vant-conf-cli: ..." line.
     setDiagHandler(printDiagnosticsOnStandardError);
+    // Descriptions by id come from confxml/ of the working directory, or from the user's work
+    // folder where there is none, as in the window; the arguments stay relative to where it runs.
+    setDescriptionFolderLookup(+[]() -> QString {
+        const QString work = datafolders::chooseWorkFolder();
+        return work.isEmpty() ? QStringLiteral("confxml") : work + QStringLiteral("/confxml");
+    });
 
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty()) {
