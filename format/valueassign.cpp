@@ -1,5 +1,6 @@
 #include "format/valueassign.h"
 
+#include <cfloat>
 #include <climits>
 
 #include "format/confformat.h"
@@ -216,6 +217,15 @@ QString rangeText(const ConfVar &var)
         return withUnit(ConfFormat::tr("%1 to %2").arg(range.lowest).arg(range.highest), var);
     }
     if (var.kind == KindFloat) {
+        // A bound left at the largest float is no bound a user wants to read as 39 digits.
+        const bool noLowest = var.floatMin <= -FLT_MAX;
+        const bool noHighest = var.floatMax >= FLT_MAX;
+        if (noLowest && noHighest)
+            return withUnit(ConfFormat::tr("any number"), var);
+        if (noHighest)
+            return withUnit(ConfFormat::tr("%1 or more").arg(floatText(var.floatMin, var)), var);
+        if (noLowest)
+            return withUnit(ConfFormat::tr("%1 or less").arg(floatText(var.floatMax, var)), var);
         return withUnit(ConfFormat::tr("%1 to %2").arg(floatText(var.floatMin, var), floatText(var.floatMax, var)),
                         var);
     }

@@ -165,6 +165,18 @@
         <source>at most %1 bytes</source>
         <translation>не более %1 байт</translation>
     </message>
+    <message>
+        <source>any number</source>
+        <translation>любое число</translation>
+    </message>
+    <message>
+        <source>%1 or more</source>
+        <translation>%1 или больше</translation>
+    </message>
+    <message>
+        <source>%1 or less</source>
+        <translation>%1 или меньше</translation>
+    </message>
 </context>
 <context>
     <name>ConfRow</name>

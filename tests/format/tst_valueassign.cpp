@@ -19,6 +19,8 @@ const char *const AssignFormat = R"(<Format encoding="CP1251">
   <ip name="addr"/>
   <float name="f" format="2" min="-10" max="10" suffix="V"/>
   <float name="free"/>
+  <float name="low" min="-3.4028234e38" max="5" format="0"/>
+  <float name="wide" min="-3.4028234e38"/>
   <string name="s" size="8"/>
   <file name="blob" size="10"/>
   <struct name="st"><word name="a"/></struct>
@@ -148,7 +150,7 @@ void TestValueAssign::assign_data()
     // Without "min" the bound is the smallest positive float, which shows and holds as 0.0.
     QTest::newRow("float_noMin_zeroAccepted") << "free" << "0" << "" << QVariant(0.0f);
     QTest::newRow("float_noMin_negativeRefused")
-        << "free" << "-0.1" << "Out of range: 0.0 to 340282346638528859811704183484516925440.0." << QVariant(0.0f);
+        << "free" << "-0.1" << "Out of range: 0.0 or more." << QVariant(0.0f);
 
     QTest::newRow("string_fits") << "s" << "abcdefg" << "" << QVariant(QStringLiteral("abcdefg"));
     QTest::newRow("string_empty") << "s" << "" << "" << QVariant(QString());
@@ -221,6 +223,10 @@ void TestValueAssign::limitTexts_data()
     QTest::newRow("integer_withoutUnit") << "any" << "-2147483648 to 2147483647" << "";
     QTest::newRow("select_none") << "sel" << "" << "";
     QTest::newRow("float_withDigits") << "f" << "-10.00 to 10.00 V" << "";
+    // A bound left at the largest float is not spelt out in 39 digits.
+    QTest::newRow("float_noMax") << "free" << "0.0 or more" << "";
+    QTest::newRow("float_noLowest") << "low" << "5 or less" << "";
+    QTest::newRow("float_noBounds") << "wide" << "any number" << "";
     QTest::newRow("string_sizeLessOne") << "s" << "" << "at most 7 characters";
     QTest::newRow("file_sizeLessTwo") << "blob" << "" << "at most 8 bytes";
     QTest::newRow("time_none") << "t" << "" << "";
