@@ -1,11 +1,16 @@
 #include "tools/cli/clicommon.h"
+#include "tools/cli/cli.h"
+
+#include "device/device.h"
 
 #include "download/formatfetch.h"
 #include "format/formatid.h"
 #include "format/wholefile.h"
+#include "format/xmldoc.h"
 #include "tree/descriptionfile.h"
 #include "tree/treeloader.h"
 
+#include <QDomDocument>
 #include <QEventLoop>
 #include <QFile>
 #include <QTextStream>
@@ -162,6 +167,31 @@ bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *erro
         return true;
     *error = QStringLiteral("cannot write '%1': %2").arg(path, reason);
     return false;
+}
+
+std::unique_ptr<ConfFormat> loadValueFileForDevice(const QString &path, int *status)
+{
+    bool ok = false;
+    const QDomDocument values = loadXmlDocument(path, &ok);
+    if (!ok) {
+        fail(QStringLiteral("cannot read the value file %1").arg(path));
+        *status = FileError;
+        return nullptr;
+    }
+    const QString id = values.documentElement().attribute(QStringLiteral("id"), QStringLiteral("noname"));
+    Description description;
+    QString error;
+    if (!loadDescriptionById(id, &description, &error)) {
+        fail(error);
+        *status = ExitNoDescription;
+        return nullptr;
+    }
+    if (!description.format->loadValues(path)) {
+        fail(QStringLiteral("the value file %1 does not load").arg(path));
+        *status = FileError;
+        return nullptr;
+    }
+    return std::move(description.format);
 }
 
 } // namespace cli

@@ -41,6 +41,12 @@ bool isImagePath(const QString &path);
 // Fills the format's values from a value file or, for an image path, from an image.
 bool loadValuesFile(ConfFormat *format, const QString &path, QString *error);
 
+// A value file for a device command: the description its id names (fetched once when
+// missing), with the file's values in it. Null after the failure's line, with the exit status
+// in *status: the device's file error for a value file that does not read or load,
+// ExitNoDescription when there is no description.
+std::unique_ptr<ConfFormat> loadValueFileForDevice(const QString &path, int *status);
+
 // Reads and unpacks an image file into the format; *bytes, when given, receives the image
 // as the file holds it.
 bool loadImageFile(ConfFormat *format, const QString &path, QString *error, QByteArray *bytes = nullptr);

@@ -249,21 +249,10 @@ int fitsDevice(const QByteArray &image)
 // A value file names its description by its id; its values are packed with it.
 int packValueFile(const QString &path, Upload *upload)
 {
-    QString error;
-    bool ok = false;
-    const QDomDocument values = loadXmlDocument(path, &ok);
-    if (!ok) {
-        cli::fail(QStringLiteral("cannot read the value file %1").arg(path));
-        return FileError;
-    }
-    const QString id = values.documentElement().attribute(QStringLiteral("id"), QStringLiteral("noname"));
-    upload->format = loadDescription(id, &error);
+    int status = Ok;
+    upload->format = cli::loadValueFileForDevice(path, &status);
     if (!upload->format)
-        return descriptionFailure(error);
-    if (!upload->format->loadValues(path)) {
-        cli::fail(QStringLiteral("the value file %1 does not load").arg(path));
-        return FileError;
-    }
+        return status;
     upload->image = upload->format->pack();
     return fitsDevice(upload->image);
 }

@@ -41,33 +41,6 @@ bool splitAssignment(const QString &argument, Assignment *out)
     return true;
 }
 
-// The description of the value file's id with the file's values in it; null after the
-// failure's line, with the exit status in *status.
-std::unique_ptr<ConfFormat> loadValueFile(const QString &path, int *status)
-{
-    bool ok = false;
-    const QDomDocument values = loadXmlDocument(path, &ok);
-    if (!ok) {
-        cli::fail(QStringLiteral("cannot read the value file %1").arg(path));
-        *status = FileError;
-        return nullptr;
-    }
-    const QString id = values.documentElement().attribute(QStringLiteral("id"), QStringLiteral("noname"));
-    cli::Description description;
-    QString error;
-    if (!cli::loadDescriptionById(id, &description, &error)) {
-        cli::fail(error);
-        *status = cli::ExitNoDescription;
-        return nullptr;
-    }
-    if (!description.format->loadValues(path)) {
-        cli::fail(QStringLiteral("the value file %1 does not load").arg(path));
-        *status = FileError;
-        return nullptr;
-    }
-    return std::move(description.format);
-}
-
 // Takes one text into the variable by its editor's rule; false after the refusal's line.
 bool assign(ConfFormat *format, const Assignment &assignment)
 {
@@ -225,7 +198,7 @@ int runProvision(const cli::Arguments &options)
     }
 
     int status = cli::ExitOk;
-    const std::unique_ptr<ConfFormat> format = loadValueFile(options.positional.first(), &status);
+    const std::unique_ptr<ConfFormat> format = cli::loadValueFileForDevice(options.positional.first(), &status);
     if (!format)
         return status;
     for (const Assignment &assignment : assignments) {
