@@ -10,6 +10,7 @@
 #include <map>
 
 class QDomElement;
+struct XmlElement;
 
 enum VarKind {
     KindInt = 0,
@@ -50,6 +51,7 @@ class ConfFormat : public QObject
 public:
     // Builds a format from a Format element; null (after a diagnostic line) on any error.
     static ConfFormat *create(const QString &id, const QDomElement &format);
+    static ConfFormat *create(const QString &id, XmlElement &format);
     ~ConfFormat() override;
 
     const QString &id() const { return m_id; }
@@ -61,8 +63,8 @@ public:
     const QString &encoding() const { return m_encoding; }
     qint32 dataSize() const { return m_dataSize; }
 
-    bool parseVars(const QString &prefix, const QDomElement &element);
-    bool parseVarType(ConfVar &var, const QDomElement &element);
+    bool parseVars(const QString &prefix, XmlElement &element);
+    bool parseVarType(ConfVar &var, XmlElement &element);
 
     // Lookups. By id: first variable in name order with that offset that is not a structure.
     ConfVar *varByName(const QString &name);
@@ -95,8 +97,8 @@ public:
 private:
     explicit ConfFormat(const QString &id);
 
-    bool addVar(const QString &fullName, const QDomElement &element);
-    bool parseStruct(ConfVar &var, const QDomElement &element);
+    bool addVar(const QString &fullName, XmlElement &element);
+    bool parseStruct(ConfVar &var, XmlElement &element);
     bool growDataSize(qint64 bytes);
 
     QString m_id;

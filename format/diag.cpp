@@ -16,6 +16,7 @@ DiagHandler currentHandler;
 DiagSink currentSink;
 
 thread_local DiagContext *innermostContext = nullptr;
+thread_local DiagHold *innermostHold = nullptr;
 
 QByteArray format(const char *fmt, va_list ap)
 {
@@ -67,6 +68,10 @@ void diagReport(Diagnostic d)
 {
     if (!d.location.isKnown())
         d.location = DiagContext::current();
+    if (innermostHold) {
+        innermostHold->held.append(std::move(d));
+        return;
+    }
     QMutexLocker lock(&channelMutex);
     if (currentSink) {
         currentSink(d.stream, d.printable());
@@ -165,6 +170,41 @@ DiagSink setDiagSink(DiagSink sink)
     DiagSink previous = std::move(currentSink);
     currentSink = std::move(sink);
     return previous;
+}
+
+DiagHold::DiagHold()
+    : outer(innermostHold)
+{
+    innermostHold = this;
+}
+
+DiagHold::~DiagHold()
+{
+    drop();
+}
+
+void DiagHold::drop()
+{
+    if (!active)
+        return;
+    active = false;
+    // Holds nest like scopes; one ended early is skipped over by the ones inside it.
+    if (innermostHold == this)
+        innermostHold = outer;
+    held.clear();
+}
+
+QList<Diagnostic> DiagHold::take()
+{
+    QList<Diagnostic> lines = std::move(held);
+    drop();
+    return lines;
+}
+
+void DiagHold::release()
+{
+    for (const Diagnostic &d : take())
+        diagReport(d);
 }
 
 struct DiagCollector::State {

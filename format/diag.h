@@ -88,6 +88,31 @@ void printDiagnosticsOnStandardError(const Diagnostic &diagnostic);
 using DiagSink = std::function<void(DiagStream, const QByteArray &)>;
 DiagSink setDiagSink(DiagSink sink);
 
+// Holds back what this thread reports while it lives, instead of passing it on. A reader that
+// builds as it parses only knows at the end of the file whether the file is well formed; until
+// then its lines are held, and then either released in order or dropped for the parse error.
+class DiagHold
+{
+public:
+    DiagHold();
+    ~DiagHold(); // drops what is still held
+    DiagHold(const DiagHold &) = delete;
+    DiagHold &operator=(const DiagHold &) = delete;
+
+    // Ends the hold and reports what was held, in order, as it would have been reported.
+    void release();
+    // Ends the hold and hands over what was held, for the caller to report after lines of its own.
+    QList<Diagnostic> take();
+    // Ends the hold; what was held is never reported.
+    void drop();
+
+private:
+    QList<Diagnostic> held;
+    DiagHold *outer;
+    bool active = true;
+    friend void diagReport(Diagnostic diagnostic);
+};
+
 // Collects what is reported while it lives, from any thread, and still passes every
 // diagnostic on to the handler that was installed before it.
 class DiagCollector

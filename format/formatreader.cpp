@@ -3,6 +3,8 @@
 
 #include "format/diag.h"
 
+#include "format/xmlsource.h"
+
 #include <QDomElement>
 #include <cstring>
 #include <memory>
@@ -33,12 +35,12 @@ int toInt(const QString &text)
     return ok ? v : 0;
 }
 
-int intAttribute(const QDomElement &e, const QString &name, int absent)
+int intAttribute(const XmlElement &e, QLatin1String name, int absent)
 {
     return e.hasAttribute(name) ? toInt(e.attribute(name)) : absent;
 }
 
-float floatAttribute(const QDomElement &e, const QString &name, quint32 absentBits)
+float floatAttribute(const XmlElement &e, QLatin1String name, quint32 absentBits)
 {
     if (!e.hasAttribute(name)) {
         float f;
@@ -50,51 +52,51 @@ float floatAttribute(const QDomElement &e, const QString &name, quint32 absentBi
     return ok ? v : 0.0f;
 }
 
-void readInt(ConfVar &var, const QDomElement &e, int size)
+void readInt(ConfVar &var, const XmlElement &e, int size)
 {
     var.kind = KindInt;
     var.size = size;
     var.value = 0;
-    var.suffix = e.attribute(QStringLiteral("suffix"));
-    var.min = intAttribute(e, QStringLiteral("min"), INT_MIN);
-    var.max = intAttribute(e, QStringLiteral("max"), INT_MAX);
+    var.suffix = e.attribute(QLatin1String("suffix"));
+    var.min = intAttribute(e, QLatin1String("min"), INT_MIN);
+    var.max = intAttribute(e, QLatin1String("max"), INT_MAX);
     // Empty pieces are kept: "a||b" has three items and "" one empty item.
-    if (e.hasAttribute(QStringLiteral("select")))
-        var.items = e.attribute(QStringLiteral("select")).split(QLatin1Char('|'));
+    if (e.hasAttribute(QLatin1String("select")))
+        var.items = e.attribute(QLatin1String("select")).split(QLatin1Char('|'));
 }
 
-void readBool(ConfVar &var, const QDomElement &e)
+void readBool(ConfVar &var, const XmlElement &e)
 {
     var.kind = KindInt;
     var.size = 1;
     var.value = 0;
-    var.items = QStringList{e.attribute(QStringLiteral("false"), ConfFormat::tr("off")),
-                            e.attribute(QStringLiteral("true"), ConfFormat::tr("on"))};
+    var.items = QStringList{e.attribute(QLatin1String("false"), ConfFormat::tr("off")),
+                            e.attribute(QLatin1String("true"), ConfFormat::tr("on"))};
 }
 
-void readFloat(ConfVar &var, const QDomElement &e)
+void readFloat(ConfVar &var, const XmlElement &e)
 {
     var.kind = KindFloat;
     var.size = 4;
     var.floatValue = 0.0f;
-    var.decimals = qBound(0, toInt(e.attribute(QStringLiteral("format"), QStringLiteral("1"))), MaxDecimals);
-    var.suffix = e.attribute(QStringLiteral("suffix"));
+    var.decimals = qBound(0, toInt(e.attribute(QLatin1String("format"), QStringLiteral("1"))), MaxDecimals);
+    var.suffix = e.attribute(QLatin1String("suffix"));
     // Defaults are FLT_MIN (smallest positive normal, not the most negative value) and FLT_MAX.
-    var.floatMin = floatAttribute(e, QStringLiteral("min"), 0x00800000u);
-    var.floatMax = floatAttribute(e, QStringLiteral("max"), 0x7F7FFFFFu);
+    var.floatMin = floatAttribute(e, QLatin1String("min"), 0x00800000u);
+    var.floatMax = floatAttribute(e, QLatin1String("max"), 0x7F7FFFFFu);
 }
 
-bool readSize(ConfVar &var, const QDomElement &e, int maxSize)
+bool readSize(ConfVar &var, const XmlElement &e, int maxSize)
 {
-    if (!e.hasAttribute(QStringLiteral("size"))) {
+    if (!e.hasAttribute(QLatin1String("size"))) {
         diagOutError("No 'size' property\n");
         return false;
     }
-    var.size = qBound(1, toInt(e.attribute(QStringLiteral("size"))), maxSize);
+    var.size = qBound(1, toInt(e.attribute(QLatin1String("size"))), maxSize);
     return true;
 }
 
-bool readString(ConfVar &var, const QDomElement &e)
+bool readString(ConfVar &var, const XmlElement &e)
 {
     if (!readSize(var, e, MaxStringSize))
         return false;
@@ -103,7 +105,7 @@ bool readString(ConfVar &var, const QDomElement &e)
     return true;
 }
 
-bool readFile(ConfVar &var, const QDomElement &e)
+bool readFile(ConfVar &var, const XmlElement &e)
 {
     if (!readSize(var, e, MaxFileSize))
         return false;
@@ -122,8 +124,15 @@ bool readFile(ConfVar &var, const QDomElement &e)
 
 ConfFormat *ConfFormat::create(const QString &id, const QDomElement &format)
 {
+    DomXmlSource source;
+    XmlElement element = source.element(format);
+    return create(id, element);
+}
+
+ConfFormat *ConfFormat::create(const QString &id, XmlElement &format)
+{
     std::unique_ptr<ConfFormat> conf(new ConfFormat(id));
-    conf->m_encoding = format.attribute(QStringLiteral("encoding"), QStringLiteral("CP1251"));
+    conf->m_encoding = format.attribute(QLatin1String("encoding"), QStringLiteral("CP1251"));
     conf->m_dataSize = 0;
     if (!conf->parseVars(QString(), format))
         return nullptr;
@@ -141,7 +150,7 @@ bool ConfFormat::growDataSize(qint64 bytes)
     return true;
 }
 
-bool ConfFormat::addVar(const QString &fullName, const QDomElement &element)
+bool ConfFormat::addVar(const QString &fullName, XmlElement &element)
 {
     if (m_vars.count(fullName)) {
         diagOutError("Duplicate var name '%s'\n", qPrintable(fullName));
@@ -154,8 +163,8 @@ bool ConfFormat::addVar(const QString &fullName, const QDomElement &element)
     ConfVar var;
     var.name = fullName;
     var.offset = m_dataSize;
-    var.declLine = qMax(0, element.lineNumber());
-    var.declColumn = qMax(0, element.columnNumber());
+    var.declLine = element.line;
+    var.declColumn = element.column;
     if (!parseVarType(var, element))
         return false;
     const qint32 size = var.size;
@@ -163,35 +172,27 @@ bool ConfFormat::addVar(const QString &fullName, const QDomElement &element)
     return growDataSize(size);
 }
 
-bool ConfFormat::parseVars(const QString &prefix, const QDomElement &element)
+bool ConfFormat::parseVars(const QString &prefix, XmlElement &element)
 {
-    for (QDomNode node = element.firstChild(); !node.isNull(); node = node.nextSibling()) {
-        if (!node.isElement())
-            continue;
-        const QDomElement e = node.toElement();
-        const DiagContext where(e);
-        if (e.tagName() == QLatin1String("pad")) {
-            const int size = toInt(e.attribute(QStringLiteral("size"), QStringLiteral("1")));
+    return element.source->forEachChild(element, [&](XmlElement &e) {
+        const DiagContext where(e.line, e.column);
+        if (e.tag == QLatin1String("pad")) {
+            const int size = toInt(e.attribute(QLatin1String("size"), QStringLiteral("1")));
             // A negative pad would move later slots back over earlier ones.
             if (size < 0) {
                 diagOutError("Bad pad size %d\n", size);
                 return false;
             }
-            if (!growDataSize(size))
-                return false;
-            continue;
+            return growDataSize(size);
         }
-        if (!e.hasAttribute(QStringLiteral("name"))) {
+        if (!e.hasAttribute(QLatin1String("name"))) {
             diagOutError("No 'name' property\n");
             return false;
         }
-        const QString name = e.attribute(QStringLiteral("name"));
+        const QString name = e.attribute(QLatin1String("name"));
         const int bracket = name.indexOf(QLatin1Char('['));
-        if (bracket < 0) {
-            if (!addVar(prefix + name, e))
-                return false;
-            continue;
-        }
+        if (bracket < 0)
+            return addVar(prefix + name, e);
         const QString base = name.left(bracket);
         const QString rest = name.mid(bracket + 1);
         if (!rest.endsWith(QLatin1Char(']'))) {
@@ -203,17 +204,22 @@ bool ConfFormat::parseVars(const QString &prefix, const QDomElement &element)
             diagOutError("Bad array dim\n");
             return false;
         }
+        // Every index reads the element again; a streamed one is kept for that.
+        XmlElement kept;
+        std::unique_ptr<XmlSource> owner;
+        if (!e.source->capture(e, &kept, &owner))
+            return false;
         for (int i = 0; i < dim; ++i) {
-            if (!addVar(prefix + base + QLatin1Char('[') + QString::number(i) + QLatin1Char(']'), e))
+            if (!addVar(prefix + base + QLatin1Char('[') + QString::number(i) + QLatin1Char(']'), kept))
                 return false;
         }
-    }
-    return true;
+        return true;
+    });
 }
 
-bool ConfFormat::parseVarType(ConfVar &var, const QDomElement &element)
+bool ConfFormat::parseVarType(ConfVar &var, XmlElement &element)
 {
-    const QString tag = element.tagName();
+    const QString &tag = element.tag;
     if (tag == QLatin1String("bool")) {
         readBool(var, element);
     } else if (tag == QLatin1String("byte")) {
@@ -245,7 +251,7 @@ bool ConfFormat::parseVarType(ConfVar &var, const QDomElement &element)
     return true;
 }
 
-bool ConfFormat::parseStruct(ConfVar &var, const QDomElement &element)
+bool ConfFormat::parseStruct(ConfVar &var, XmlElement &element)
 {
     var.kind = KindStruct;
     var.size = 0;

@@ -14,13 +14,6 @@ QByteArray shown(const QString &path)
     return path.toLocal8Bit();
 }
 
-void refuse(const QString &path, const QXmlStreamReader &reader, const QByteArray &why)
-{
-    const DiagContext where(int(reader.lineNumber()), int(reader.columnNumber()));
-    diagErr("Parse error for file '%s': %s. At line %lld, column %lld.\n", shown(path).constData(), why.constData(),
-            static_cast<long long>(reader.lineNumber()), static_cast<long long>(reader.columnNumber()));
-}
-
 } // namespace
 
 bool readXmlFile(const QString &path, QByteArray *bytes)
@@ -69,34 +62,53 @@ bool readXmlFile(const QString &path, QByteArray *bytes)
     }
 }
 
+bool XmlGuard::accept(const QXmlStreamReader &reader)
+{
+    switch (reader.tokenType()) {
+    case QXmlStreamReader::StartElement:
+        if (++depth > MaxXmlDepth)
+            why = "elements nested deeper than " + QByteArray::number(MaxXmlDepth) + " levels";
+        break;
+    case QXmlStreamReader::EndElement:
+        --depth;
+        break;
+    case QXmlStreamReader::DTD: {
+        const QXmlStreamEntityDeclarations entities = reader.entityDeclarations();
+        for (const QXmlStreamEntityDeclaration &e : entities) {
+            if (!e.systemId().isEmpty() || !e.publicId().isEmpty()) {
+                why = "external entity '" + e.name().toLocal8Bit() + "' refused";
+                break;
+            }
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    if (why.isEmpty())
+        return true;
+    line = reader.lineNumber();
+    column = reader.columnNumber();
+    return false;
+}
+
+void XmlGuard::reportRefusal(const QString &path) const
+{
+    const DiagContext where{int(line), int(column)};
+    diagErr("Parse error for file '%s': %s. At line %lld, column %lld.\n", shown(path).constData(), why.constData(),
+            static_cast<long long>(line), static_cast<long long>(column));
+}
+
 bool checkXmlDocument(const QString &path, const QByteArray &bytes)
 {
     QXmlStreamReader reader(bytes);
     reader.setNamespaceProcessing(false);
-    int depth = 0;
+    XmlGuard guard;
     while (!reader.atEnd()) {
-        switch (reader.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (++depth > MaxXmlDepth) {
-                refuse(path, reader, "elements nested deeper than " + QByteArray::number(MaxXmlDepth) + " levels");
-                return false;
-            }
-            break;
-        case QXmlStreamReader::EndElement:
-            --depth;
-            break;
-        case QXmlStreamReader::DTD: {
-            const QXmlStreamEntityDeclarations entities = reader.entityDeclarations();
-            for (const QXmlStreamEntityDeclaration &e : entities) {
-                if (!e.systemId().isEmpty() || !e.publicId().isEmpty()) {
-                    refuse(path, reader, "external entity '" + e.name().toLocal8Bit() + "' refused");
-                    return false;
-                }
-            }
-            break;
-        }
-        default:
-            break;
+        reader.readNext();
+        if (!guard.accept(reader)) {
+            guard.reportRefusal(path);
+            return false;
         }
     }
     return true;

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QXmlStreamReader;
+
 // Our descriptions nest a handful of levels (Device, Format, structures in structures,
 // tree groups); a thousand levels already cost Qt's DOM a noticeable pause.
 constexpr int MaxXmlDepth = 256;
@@ -25,3 +27,19 @@ bool readXmlFile(const QString &path, QByteArray *bytes);
 // never be fetched into a description or a value). Other faults are left to the
 // parser, which reports them as it always has.
 bool checkXmlDocument(const QString &path, const QByteArray &bytes);
+
+// The same checks, token by token, for a reader that reads the document anyway: call accept()
+// after every token. False once the document is refused, with the reason kept for
+// reportRefusal(), which prints the line checkXmlDocument prints.
+class XmlGuard
+{
+public:
+    bool accept(const QXmlStreamReader &reader);
+    void reportRefusal(const QString &path) const;
+
+private:
+    int depth = 0;
+    QByteArray why;
+    qint64 line = 0;
+    qint64 column = 0;
+};

@@ -5,90 +5,37 @@
 #include "format/diag.h"
 
 #include <QCoreApplication>
-#include <QDomDocument>
-#include <QDomNamedNodeMap>
-#include <QTextStream>
+#include "format/xmlsource.h"
+
+#include <QXmlStreamReader>
 
 namespace {
 
-// The text of a node as the DOM library writes it; descriptions and macro bodies keep
-// exactly this form.
-QString serialise(const QDomNode &node)
-{
-    QString text;
-    QTextStream stream(&text);
-    node.save(stream, 4);
-    stream.flush();
-    return text;
-}
-
-// Element nesting below an element, counted without recursion; stops once past the limit.
-bool markupWithin(const QDomElement &element, int limit)
-{
-    int depth = 0;
-    QDomNode node = element.firstChild();
-    while (!node.isNull()) {
-        if (node.isElement() && node.hasChildNodes()) {
-            if (++depth > limit)
-                return false;
-            node = node.firstChild();
-            continue;
-        }
-        while (node.nextSibling().isNull()) {
-            node = node.parentNode();
-            if (node == element)
-                return true;
-            --depth;
-        }
-        node = node.nextSibling();
-    }
-    return true;
-}
-
-// The DOM library writes nested markup recursively, with indentation growing at every
-// level, so a paragraph or macro body nested without end would exhaust the stack.
-bool serialisable(const QDomElement &element)
-{
-    if (markupWithin(element, TreeLoader::MaxMarkupNesting))
-        return true;
-    diagOut("Markup in '%s' nested too deeply\n", element.tagName().toLocal8Bit().constData());
-    return false;
-}
-
-// A Desc or Var element becomes one paragraph of description text: the element renamed
-// to p, without attributes, as the DOM library writes it in its place in the document
-// (the indentation depends on the node before it). The element is put back as it was
-// afterwards, so the caller's document is unchanged.
-QString paragraph(QDomElement &element)
-{
-    const QString tag = element.tagName();
-    const QDomNamedNodeMap attributes = element.attributes();
-    QList<QPair<QString, QString>> saved;
-    for (int i = 0; i < attributes.count(); ++i)
-        saved.append({attributes.item(i).nodeName(), attributes.item(i).nodeValue()});
-
-    element.setTagName(QStringLiteral("p"));
-    for (const auto &attribute : std::as_const(saved))
-        element.removeAttribute(attribute.first);
-    const QString text = serialise(element);
-
-    element.setTagName(tag);
-    for (const auto &attribute : std::as_const(saved))
-        element.setAttribute(attribute.first, attribute.second);
-    return text;
-}
-
 // The compiled text of the attribute; null for none, an empty one or one that does not compile.
-std::unique_ptr<LogicExpr> condition(const QDomElement &element, const char *attribute)
+std::unique_ptr<LogicExpr> condition(const XmlElement &element, const char *attribute)
 {
     return std::unique_ptr<LogicExpr>(LogicExpr::create(element.attribute(QLatin1String(attribute))));
 }
 
-bool isExpanded(const QDomElement &element)
+bool isExpanded(const XmlElement &element)
 {
-    const QString expand = element.attribute(QStringLiteral("expand"));
+    const QString expand = element.attribute(QLatin1String("expand"));
     return expand == QLatin1String("true") || expand == QLatin1String("yes");
 }
+
+// A Desc or Var element becomes one paragraph of description text: the element renamed to p,
+// without attributes, as the DOM library writes it in its place in the document.
+const MarkupForm ParagraphForm{QStringLiteral("p"), false, QLatin1String()};
+// A macro's text is its Def element without the template attribute, written in its place.
+const MarkupForm MacroForm{QString(), true, QLatin1String("template")};
+
+// A macro use stands for its expansion, a document of its own, read from its text.
+struct Expansion {
+    QString text;
+    std::unique_ptr<QXmlStreamReader> reader;
+    std::unique_ptr<StreamXmlSource> source;
+    XmlElement root;
+};
 
 class GroupBuilder
 {
@@ -98,13 +45,13 @@ public:
     {
     }
 
-    std::unique_ptr<ConfRow> group(const QDomElement &element, int depth, int macroDepth);
+    std::unique_ptr<ConfRow> group(XmlElement &element, int depth, int macroDepth);
 
 private:
-    std::unique_ptr<ConfRow> variable(QDomElement &element);
-    bool define(QDomElement &def);
-    bool expand(const QDomElement &use, int macroDepth, QDomDocument &expanded);
-    bool substitute(const QString &name, const QString &body, const QDomElement &use, QString &out);
+    std::unique_ptr<ConfRow> variable(XmlElement &element);
+    bool define(XmlElement &def);
+    bool expand(const XmlElement &use, int macroDepth, Expansion &expanded);
+    bool substitute(const QString &name, const QString &body, const XmlElement &use, QString &out);
 
     QMap<QString, QString> &macros;
     QSet<QString> &usedMacros;
@@ -112,115 +59,100 @@ private:
     qint64 expandedChars = 0;
 };
 
-std::unique_ptr<ConfRow> GroupBuilder::group(const QDomElement &element, int depth, int macroDepth)
+std::unique_ptr<ConfRow> GroupBuilder::group(XmlElement &element, int depth, int macroDepth)
 {
     if (depth > TreeLoader::MaxGroupNesting) {
         diagOut("Group nesting too deep\n");
         return nullptr;
     }
 
-    auto row = ConfRow::group(element.hasAttribute(QStringLiteral("name"))
-                                  ? element.attribute(QStringLiteral("name"))
+    auto row = ConfRow::group(element.hasAttribute(QLatin1String("name"))
+                                  ? element.attribute(QLatin1String("name"))
                                   : QCoreApplication::translate("ConfTree", "Unnamed"));
     row->setDesc(QStringLiteral(""));
     row->setSource(DiagContext::current().line, DiagContext::current().column);
     row->setStartExpanded(isExpanded(element));
     row->setConditions(condition(element, "enabled"), condition(element, "visible"));
 
-    for (QDomNode node = element.firstChild(); !node.isNull(); node = node.nextSibling()) {
-        if (!node.isElement())
-            continue;
-        QDomElement child = node.toElement();
+    const bool built = element.source->forEachChild(element, [&](XmlElement &used) {
         // What goes wrong in a macro's expansion is reported at the element that used it.
         // The children of a macro-made group live in the expansion's own document, whose
         // lines are those of the macro text, so they stay at the element that used it.
-        const DiagContext where(macroDepth > 0 ? 0 : child.lineNumber(), child.columnNumber());
-        if (child.tagName() == QLatin1String("Def")) {
-            if (!define(child))
-                return nullptr;
-            continue;
-        }
+        const DiagContext where(macroDepth > 0 ? 0 : used.line, used.column);
+        if (used.tag == QLatin1String("Def"))
+            return define(used);
 
-        // A macro use stands for its expansion, which lives in a document of its own;
-        // that document has to outlive the handling of the element.
-        QDomDocument expanded;
+        XmlElement *child = &used;
+        Expansion expanded;
         int childMacroDepth = macroDepth;
-        if (child.hasAttribute(QStringLiteral("template"))) {
-            const QString usedAs = child.tagName();
-            if (!expand(child, macroDepth, expanded))
-                return nullptr;
-            child = expanded.documentElement();
-            child.setTagName(usedAs);
+        if (used.hasAttribute(QLatin1String("template"))) {
+            if (!expand(used, macroDepth, expanded))
+                return false;
+            expanded.root.tag = used.tag;
+            child = &expanded.root;
             ++childMacroDepth;
         }
 
-        const QString name = child.tagName();
+        const QString &name = child->tag;
         if (name == QLatin1String("Desc")) {
-            if (!serialisable(child))
-                return nullptr;
-            row->appendDesc(paragraph(child));
+            QString paragraph;
+            if (!child->source->writeMarkup(*child, ParagraphForm, TreeLoader::MaxMarkupNesting, &paragraph))
+                return false;
+            row->appendDesc(paragraph);
         } else if (name == QLatin1String("Group")) {
-            std::unique_ptr<ConfRow> sub = group(child, depth + 1, childMacroDepth);
+            std::unique_ptr<ConfRow> sub = group(*child, depth + 1, childMacroDepth);
             if (!sub)
-                return nullptr;
+                return false;
             row->addChild(std::move(sub));
         } else if (name == QLatin1String("Var")) {
-            std::unique_ptr<ConfRow> var = variable(child);
+            std::unique_ptr<ConfRow> var = variable(*child);
             if (!var)
-                return nullptr;
+                return false;
             row->addChild(std::move(var));
         }
-    }
-    return row;
+        return true;
+    });
+    return built ? std::move(row) : nullptr;
 }
 
-std::unique_ptr<ConfRow> GroupBuilder::variable(QDomElement &element)
+std::unique_ptr<ConfRow> GroupBuilder::variable(XmlElement &element)
 {
-    if (!element.hasAttribute(QStringLiteral("var"))) {
+    if (!element.hasAttribute(QLatin1String("var"))) {
         diagOut("No 'var' attribute\n");
         return nullptr;
     }
-    const QString varName = element.attribute(QStringLiteral("var"));
+    const QString varName = element.attribute(QLatin1String("var"));
     const int id = format->idOf(varName);
     if (id < 0) {
         diagOut("Variable '%s' not found\n", varName.toLocal8Bit().constData());
         return nullptr;
     }
-    const QString label = element.hasAttribute(QStringLiteral("name"))
-                              ? element.attribute(QStringLiteral("name"))
-                              : varName;
-    if (!serialisable(element))
+    const QString label = element.hasAttribute(QLatin1String("name")) ? element.attribute(QLatin1String("name"))
+                                                                      : varName;
+    QString paragraph;
+    if (!element.source->writeMarkup(element, ParagraphForm, TreeLoader::MaxMarkupNesting, &paragraph))
         return nullptr;
 
     auto row = ConfRow::variable(label, id);
     row->setVarName(varName);
     row->setSource(DiagContext::current().line, DiagContext::current().column);
-    // Taken before the paragraph, which strips the element's attributes while it is written.
-    std::unique_ptr<LogicExpr> enabled = condition(element, "enabled");
-    std::unique_ptr<LogicExpr> visible = condition(element, "visible");
-    row->setDesc(paragraph(element));
-    row->setConditions(std::move(enabled), std::move(visible));
+    row->setConditions(condition(element, "enabled"), condition(element, "visible"));
+    row->setDesc(paragraph);
     return row;
 }
 
-// The macro text is the Def element without its template attribute, written in its place
-// in the document; the attribute is put back afterwards.
-bool GroupBuilder::define(QDomElement &def)
+bool GroupBuilder::define(XmlElement &def)
 {
-    if (!serialisable(def))
+    QString text;
+    if (!def.source->writeMarkup(def, MacroForm, TreeLoader::MaxMarkupNesting, &text))
         return false;
-    const QString name = def.attribute(QStringLiteral("template"));
-    const bool named = def.hasAttribute(QStringLiteral("template"));
-    def.removeAttribute(QStringLiteral("template"));
-    macros.insert(name, serialise(def));
-    if (named)
-        def.setAttribute(QStringLiteral("template"), name);
+    macros.insert(def.attribute(QLatin1String("template")), text);
     return true;
 }
 
-bool GroupBuilder::expand(const QDomElement &use, int macroDepth, QDomDocument &expanded)
+bool GroupBuilder::expand(const XmlElement &use, int macroDepth, Expansion &expanded)
 {
-    const QString name = use.attribute(QStringLiteral("template"));
+    const QString name = use.attribute(QLatin1String("template"));
     const auto it = macros.constFind(name);
     if (it == macros.constEnd()) {
         diagOut("Macro '%s' not found !\n", name.toLocal8Bit().constData());
@@ -232,33 +164,39 @@ bool GroupBuilder::expand(const QDomElement &use, int macroDepth, QDomDocument &
         return false;
     }
 
-    QString text;
-    if (!substitute(name, it.value(), use, text))
+    if (!substitute(name, it.value(), use, expanded.text))
         return false;
 
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (!expanded.setContent(text, &message, &line, &column)) {
-        diagErr("Parse error for macro %s: %s. At line %d, column %d.\n", name.toLocal8Bit().constData(),
-                message.toLocal8Bit().constData(), line, column);
-        return false;
+    // The expansion is read twice: once whole, so that a fault in its text is reported before
+    // anything of it is used, then for its rows.
+    {
+        QXmlStreamReader check(expanded.text);
+        check.setNamespaceProcessing(false);
+        while (!check.atEnd())
+            check.readNext();
+        if (check.hasError()) {
+            diagErr("Parse error for macro %s: %s. At line %d, column %d.\n", name.toLocal8Bit().constData(),
+                    check.errorString().toLocal8Bit().constData(), int(check.lineNumber()),
+                    int(check.columnNumber()));
+            return false;
+        }
     }
-    return true;
+    expanded.reader = std::make_unique<QXmlStreamReader>(expanded.text);
+    expanded.reader->setNamespaceProcessing(false);
+    expanded.source = std::make_unique<StreamXmlSource>(*expanded.reader, nullptr);
+    return expanded.source->readRoot(&expanded.root);
 }
 
 // Replaces each %param% of the body by the value of the using element's attribute of that
 // name (other than template), in one left-to-right pass: a value is inserted as it is and never searched again,
 // so the result does not depend on the order of the attributes. References without a
 // matching attribute stay as written.
-bool GroupBuilder::substitute(const QString &name, const QString &body, const QDomElement &use, QString &out)
+bool GroupBuilder::substitute(const QString &name, const QString &body, const XmlElement &use, QString &out)
 {
-    const QDomNamedNodeMap attributes = use.attributes();
     QMap<QString, QString> params;
-    for (int i = 0; i < attributes.count(); ++i) {
-        const QDomNode attribute = attributes.item(i);
-        if (attribute.nodeName() != QLatin1String("template"))
-            params.insert(attribute.nodeName(), attribute.nodeValue());
+    for (const auto &attribute : use.attributes) {
+        if (attribute.first != QLatin1String("template"))
+            params.insert(attribute.first, attribute.second);
     }
 
     const qint64 budget = TreeLoader::MaxExpandedChars - expandedChars;
@@ -296,8 +234,15 @@ bool GroupBuilder::substitute(const QString &name, const QString &body, const QD
 
 } // namespace
 
-std::unique_ptr<ConfRow> TreeLoader::loadGroup(const QDomElement &element, ConfFormat *format)
+std::unique_ptr<ConfRow> TreeLoader::loadGroup(XmlElement &element, ConfFormat *format)
 {
     GroupBuilder builder(macros, usedMacros, format);
     return builder.group(element, 0, 0);
+}
+
+std::unique_ptr<ConfRow> TreeLoader::loadGroup(const QDomElement &element, ConfFormat *format)
+{
+    DomXmlSource source;
+    XmlElement top = source.element(element);
+    return loadGroup(top, format);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Turns a description's Tree element into a tree of rows. The macro table is its only
 // state; the property tree widget inherits it, so macros outlive single descriptions.
+#include "format/xmlsource.h"
 #include "tree/confrow.h"
 
 #include <QDomElement>
@@ -18,8 +19,7 @@ public:
 
     // A new group row with the rows of the element's subtree; null after a diagnostic
     // line when the element or anything below it is in error.
-    // Elements are renamed and stripped only while their text is taken, so the
-    // element's document is left as it was.
+    std::unique_ptr<ConfRow> loadGroup(XmlElement &element, ConfFormat *format);
     std::unique_ptr<ConfRow> loadGroup(const QDomElement &element, ConfFormat *format);
 
     QMap<QString, QString> macros; // macro name -> macro text, never emptied
