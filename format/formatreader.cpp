@@ -152,7 +152,10 @@ bool ConfFormat::growDataSize(qint64 bytes)
 
 bool ConfFormat::addVar(const QString &fullName, XmlElement &element)
 {
-    if (m_vars.count(fullName)) {
+    // One search finds both a duplicate and the place of the new variable (a structure's
+    // members go in before it, which makes the place a hint only).
+    const auto place = m_vars.lower_bound(fullName);
+    if (place != m_vars.end() && place->first == fullName) {
         diagOutError("Duplicate var name '%s'\n", qPrintable(fullName));
         return false;
     }
@@ -168,7 +171,7 @@ bool ConfFormat::addVar(const QString &fullName, XmlElement &element)
     if (!parseVarType(var, element))
         return false;
     const qint32 size = var.size;
-    m_vars.emplace(fullName, std::move(var));
+    m_vars.emplace_hint(place, fullName, std::move(var));
     return growDataSize(size);
 }
 

@@ -57,35 +57,54 @@ bool markupWithin(const QDomElement &element, int limit)
 
 // The escaping of the DOM library's writer: in text, '<' and '&' always and '>' after "]]";
 // in attribute values also quotes and the characters a reader would normalise to blanks.
-QString escaped(const QString &text, bool attribute)
+void appendEscaped(QStringView text, bool attribute, QString &out)
 {
-    QString out;
-    out.reserve(text.size() + 8);
     const qsizetype size = text.size();
+    qsizetype from = 0;
+    const auto replace = [&](qsizetype at, QLatin1String by) {
+        out += text.mid(from, at - from);
+        out += by;
+        from = at + 1;
+    };
     for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = text.at(i);
-        switch (c.unicode()) {
-        case '<': out += QLatin1String("&lt;"); break;
-        case '&': out += QLatin1String("&amp;"); break;
-        case '"': out += attribute ? QLatin1String("&quot;") : QLatin1String("\""); break;
-        case '>':
-            if (i >= 2 && text.at(i - 1) == QLatin1Char(']') && text.at(i - 2) == QLatin1Char(']'))
-                out += QLatin1String("&gt;");
-            else
-                out += c;
+        switch (text[i].unicode()) {
+        case '<': replace(i, QLatin1String("&lt;")); break;
+        case '&': replace(i, QLatin1String("&amp;")); break;
+        case '"':
+            if (attribute)
+                replace(i, QLatin1String("&quot;"));
             break;
-        case '\r': out += QLatin1String("&#xd;"); break;
-        case '\n': out += attribute ? QLatin1String("&#xa;") : QLatin1String("\n"); break;
-        case '\t': out += attribute ? QLatin1String("&#x9;") : QLatin1String("\t"); break;
-        default: out += c;
+        case '>':
+            if (i >= 2 && text[i - 1] == QLatin1Char(']') && text[i - 2] == QLatin1Char(']'))
+                replace(i, QLatin1String("&gt;"));
+            break;
+        case '\r': replace(i, QLatin1String("&#xd;")); break;
+        case '\n':
+            if (attribute)
+                replace(i, QLatin1String("&#xa;"));
+            break;
+        case '\t':
+            if (attribute)
+                replace(i, QLatin1String("&#x9;"));
+            break;
+        default: break;
         }
     }
-    return out;
+    out += text.mid(from);
+}
+
+void appendAttribute(QStringView name, QStringView value, QString &out)
+{
+    out += QLatin1Char(' ');
+    out += name;
+    out += QLatin1String("=\"");
+    appendEscaped(value, true, out);
+    out += QLatin1Char('"');
 }
 
 void indent(int depth, QString &out)
 {
-    out += QString(depth * 4, QLatin1Char(' '));
+    out.resize(out.size() + depth * 4, QLatin1Char(' '));
 }
 
 } // namespace
@@ -197,15 +216,6 @@ public:
 } // namespace
 
 // ---- stream ---------------------------------------------------------------------------------
-
-struct StreamXmlSource::Node {
-    enum Kind { Element, Text, CData, Comment, Instruction, Entity } kind = Element;
-    QString name; // tag, instruction target, entity name
-    QString value; // text, comment, instruction data
-    QList<QPair<QString, QString>> attributes;
-    std::vector<int> children;
-    bool isText() const { return kind == Text || kind == CData; }
-};
 
 StreamXmlSource::StreamXmlSource(QXmlStreamReader &reader, XmlGuard *guard)
     : reader(reader), guard(guard)
@@ -359,163 +369,147 @@ bool StreamXmlSource::peekIsText()
     return false;
 }
 
-// The element's content as nodes, as the DOM would keep them; nodes[0] is the element.
-bool StreamXmlSource::readNodes(std::vector<Node> &nodes, int limit, bool *tooDeep)
+// Written in one pass as the tokens come: what the DOM's writer decides from a node's
+// neighbours (a line break after markup unless text follows, indentation unless text comes
+// before, "/>" for an element with nothing kept inside) is decided when the next token shows it.
+bool StreamXmlSource::writeMarkup(XmlElement &element, const MarkupForm &form, int limit, QString *out)
 {
-    *tooDeep = false;
-    nodes.clear();
-    nodes.push_back(Node{});
-    std::vector<int> open{0};
-    const int level = depth - 1; // the element is open
-    const auto add = [&](Node node) {
-        // Level 1 is the element's children; a node below level limit + 1 lies inside more
-        // than `limit` elements that have content.
-        if (int(open.size()) > limit + 1) {
-            *tooDeep = true;
-            return false;
+    struct Open {
+        QString tag;
+        bool closed = false;   // its start tag has its '>': something is kept inside
+        bool lastText = false; // the node written last inside it is text
+    };
+    std::vector<Open> open;
+    open.push_back({form.tag.isNull() ? element.tag : form.tag});
+    QString &o = *out;
+    if (!element.afterText)
+        indent(1, o);
+    o += QLatin1Char('<');
+    o += open.back().tag;
+    if (form.attributes) {
+        for (const auto &attribute : std::as_const(element.attributes)) {
+            if (attribute.first != form.without)
+                appendAttribute(attribute.first, attribute.second, o);
         }
-        nodes[size_t(open.back())].children.push_back(int(nodes.size()));
-        nodes.push_back(std::move(node));
+    }
+    bool lineEndDue = false; // after an element or comment, unless text follows
+    // Where a node kept inside the innermost open element goes: its start tag closed, the line
+    // end due before it written, its indentation. False past the nesting limit.
+    const auto place = [&](bool text) {
+        if (int(open.size()) > limit + 1)
+            return false;
+        Open &parent = open.back();
+        if (!parent.closed) {
+            o += QLatin1Char('>');
+            if (!text)
+                o += QLatin1Char('\n');
+            parent.closed = true;
+        } else if (lineEndDue && !text) {
+            o += QLatin1Char('\n');
+        }
+        lineEndDue = false;
         return true;
     };
+    const int level = depth - 1; // the element is open
     while (advance()) {
         switch (reader.tokenType()) {
         case QXmlStreamReader::StartElement: {
-            Node node;
-            node.name = reader.qualifiedName().toString();
+            if (!place(false)) {
+                reportTooDeep(element);
+                return false;
+            }
+            if (!open.back().lastText)
+                indent(int(open.size()) + 1, o);
+            open.back().lastText = false;
+            Open child;
+            child.tag = reader.qualifiedName().toString();
+            o += QLatin1Char('<');
+            o += child.tag;
             const QXmlStreamAttributes attributes = reader.attributes();
             for (const QXmlStreamAttribute &attribute : attributes)
-                node.attributes.append({attribute.qualifiedName().toString(), attribute.value().toString()});
-            if (!add(std::move(node)))
-                return false;
-            open.push_back(int(nodes.size()) - 1);
+                appendAttribute(attribute.qualifiedName(), attribute.value(), o);
+            open.push_back(std::move(child));
             break;
         }
-        case QXmlStreamReader::EndElement:
-            if (depth == level)
-                return true;
+        case QXmlStreamReader::EndElement: {
+            const Open &ended = open.back();
+            if (!ended.closed) {
+                o += QLatin1String("/>");
+            } else {
+                if (lineEndDue)
+                    o += QLatin1Char('\n');
+                if (!ended.lastText)
+                    indent(int(open.size()), o);
+                o += QLatin1String("</");
+                o += ended.tag;
+                o += QLatin1Char('>');
+            }
+            lineEndDue = true;
             open.pop_back();
-            break;
-        case QXmlStreamReader::Characters:
-            if (!reader.isWhitespace()) {
-                Node node;
-                node.kind = reader.isCDATA() ? Node::CData : Node::Text;
-                node.value = reader.text().toString();
-                if (!add(std::move(node)))
-                    return false;
+            if (depth == level) {
+                if (!peekIsText())
+                    o += QLatin1Char('\n');
+                return true;
             }
             break;
-        case QXmlStreamReader::Comment: {
-            Node node;
-            node.kind = Node::Comment;
-            node.value = reader.text().toString();
-            if (!add(std::move(node)))
-                return false;
-            break;
         }
-        case QXmlStreamReader::ProcessingInstruction: {
-            Node node;
-            node.kind = Node::Instruction;
-            node.name = reader.processingInstructionTarget().toString();
-            node.value = reader.processingInstructionData().toString();
-            if (!add(std::move(node)))
+        case QXmlStreamReader::Characters:
+            // The DOM keeps no text made of blanks alone.
+            if (reader.isWhitespace())
+                break;
+            if (!place(true)) {
+                reportTooDeep(element);
                 return false;
+            }
+            if (reader.isCDATA()) {
+                o += QLatin1String("<![CDATA[");
+                o += reader.text();
+                o += QLatin1String("]]>");
+            } else {
+                appendEscaped(reader.text(), false, o);
+            }
+            open.back().lastText = true;
             break;
-        }
-        case QXmlStreamReader::EntityReference: {
-            Node node;
-            node.kind = Node::Entity;
-            node.name = reader.name().toString();
-            if (!add(std::move(node)))
+        case QXmlStreamReader::Comment:
+            if (!place(false)) {
+                reportTooDeep(element);
                 return false;
+            }
+            if (!open.back().lastText)
+                indent(int(open.size()) + 1, o);
+            o += QLatin1String("<!--");
+            o += reader.text();
+            o += QLatin1String("-->");
+            lineEndDue = true;
+            open.back().lastText = false;
             break;
-        }
+        case QXmlStreamReader::ProcessingInstruction:
+            if (!place(false)) {
+                reportTooDeep(element);
+                return false;
+            }
+            o += QLatin1String("<?");
+            o += reader.processingInstructionTarget();
+            o += QLatin1Char(' ');
+            o += reader.processingInstructionData();
+            o += QLatin1String("?>\n");
+            open.back().lastText = false;
+            break;
+        case QXmlStreamReader::EntityReference:
+            if (!place(false)) {
+                reportTooDeep(element);
+                return false;
+            }
+            o += QLatin1Char('&');
+            o += reader.name();
+            o += QLatin1Char(';');
+            open.back().lastText = false;
+            break;
         default:
             break;
         }
     }
     return false;
-}
-
-namespace {
-
-template<typename NodeT>
-void writeNode(const std::vector<NodeT> &nodes, int index, int depth, bool afterText, bool beforeText,
-               QString &out)
-{
-    const NodeT &node = nodes[size_t(index)];
-    switch (node.kind) {
-    case NodeT::Element: {
-        if (!afterText)
-            indent(depth, out);
-        out += QLatin1Char('<') + node.name;
-        for (const auto &attribute : node.attributes)
-            out += QLatin1Char(' ') + attribute.first + QLatin1String("=\"") + escaped(attribute.second, true)
-                 + QLatin1Char('"');
-        if (node.children.empty()) {
-            out += QLatin1String("/>");
-        } else {
-            out += QLatin1Char('>');
-            const size_t count = node.children.size();
-            if (!nodes[size_t(node.children.front())].isText())
-                out += QLatin1Char('\n');
-            for (size_t i = 0; i < count; ++i) {
-                const bool before = i > 0 && nodes[size_t(node.children[i - 1])].isText();
-                const bool after = i + 1 < count && nodes[size_t(node.children[i + 1])].isText();
-                writeNode(nodes, node.children[i], depth + 1, before, after, out);
-            }
-            if (!nodes[size_t(node.children.back())].isText())
-                indent(depth, out);
-            out += QLatin1String("</") + node.name + QLatin1Char('>');
-        }
-        if (!beforeText)
-            out += QLatin1Char('\n');
-        break;
-    }
-    case NodeT::Text:
-        out += escaped(node.value, false);
-        break;
-    case NodeT::CData:
-        out += QLatin1String("<![CDATA[") + node.value + QLatin1String("]]>");
-        break;
-    case NodeT::Comment:
-        if (!afterText)
-            indent(depth, out);
-        out += QLatin1String("<!--") + node.value + QLatin1String("-->");
-        if (!beforeText)
-            out += QLatin1Char('\n');
-        break;
-    case NodeT::Instruction:
-        out += QLatin1String("<?") + node.name + QLatin1Char(' ') + node.value + QLatin1String("?>\n");
-        break;
-    case NodeT::Entity:
-        out += QLatin1Char('&') + node.name + QLatin1Char(';');
-        break;
-    }
-}
-
-} // namespace
-
-bool StreamXmlSource::writeMarkup(XmlElement &element, const MarkupForm &form, int limit, QString *out)
-{
-    std::vector<Node> nodes;
-    bool tooDeep = false;
-    if (!readNodes(nodes, limit, &tooDeep)) {
-        if (tooDeep)
-            reportTooDeep(element);
-        return false;
-    }
-    Node &top = nodes.front();
-    top.name = form.tag.isNull() ? element.tag : form.tag;
-    if (form.attributes) {
-        for (const auto &attribute : std::as_const(element.attributes)) {
-            if (attribute.first != form.without)
-                top.attributes.append(attribute);
-        }
-    }
-    const bool beforeText = peekIsText();
-    writeNode(nodes, 0, 1, element.afterText, beforeText, *out);
-    return true;
 }
 
 bool StreamXmlSource::capture(XmlElement &element, XmlElement *copy, std::unique_ptr<XmlSource> *owner)

@@ -104,11 +104,9 @@ public:
     bool capture(XmlElement &element, XmlElement *copy, std::unique_ptr<XmlSource> *owner) override;
 
 private:
-    struct Node;
     bool read();
     bool advance();
     void take(XmlElement *element);
-    bool readNodes(std::vector<Node> &nodes, int limit, bool *tooDeep);
     bool peekIsText();
 
     QXmlStreamReader &reader;
