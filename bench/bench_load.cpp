@@ -2,7 +2,7 @@
 // bare DOM document: 10,000 variables, 10,000 variable rows (a tenth of them and every
 // group's description made through macros), 1,000 conditions. The load reads the file,
 // builds the format and the rows, and installs them (values filled, every condition
-// evaluated once, groups expanded). The target is a load within twice the bare parse.
+// evaluated once, groups expanded). The target is a load within the time of the bare parse.
 #include "format/confformat.h"
 #include "tree/confrow.h"
 #include "tree/descriptionfile.h"
@@ -28,7 +28,7 @@ constexpr int Runs = 9;
 constexpr int Groups = 100;
 constexpr int RowsPerGroup = 100; // Groups x RowsPerGroup variables and variable rows
 constexpr int MacroRowsPerGroup = 5; // and as many rows with a visible condition: 1,000 conditions
-constexpr double TargetRatio = 2.0;
+constexpr double TargetRatio = 1.0;
 
 const char *const Id = "BENCH-LOAD";
 
@@ -220,7 +220,7 @@ int main(int argc, char **argv)
     std::printf("load and install:  median %7.1f ms CPU, %7.1f ms wall over %d runs\n", load, median(loadMs), Runs);
     std::printf("   of which reading: median %7.1f ms CPU (a bare pass of the stream reader: %.1f ms)\n",
                 median(readCpuMs), median(tokenCpuMs));
-    std::printf("ratio load/parse:  %.2f in CPU time (target at most %.1f)%s\n", ratio, TargetRatio,
-                ratio <= TargetRatio ? "" : "  ABOVE TARGET");
+    std::printf("P2 load and install against a bare DOM parse: ratio %.2f in CPU time (target at most %.1f: %s)\n",
+                ratio, TargetRatio, ratio <= TargetRatio ? "met" : "MISSED");
     return 0;
 }

@@ -256,14 +256,28 @@ bool StreamXmlSource::advance()
     return true;
 }
 
+// A description uses a few dozen names of elements and attributes thousands of times each;
+// they are made into strings once.
+QString StreamXmlSource::name(QStringView text)
+{
+    for (const QString &known : std::as_const(names)) {
+        if (known == text)
+            return known;
+    }
+    QString made = text.toString();
+    if (names.size() < MaxNames)
+        names.append(made);
+    return made;
+}
+
 void StreamXmlSource::take(XmlElement *element)
 {
-    element->tag = reader.qualifiedName().toString();
+    element->tag = name(reader.qualifiedName());
     const QXmlStreamAttributes attributes = reader.attributes();
     element->attributes.clear();
     element->attributes.reserve(attributes.size());
     for (const QXmlStreamAttribute &attribute : attributes)
-        element->attributes.append({attribute.qualifiedName().toString(), attribute.value().toString()});
+        element->attributes.append({name(attribute.qualifiedName()), attribute.value().toString()});
     element->line = int(reader.lineNumber());
     element->column = int(reader.columnNumber());
     element->afterText = false;

@@ -104,6 +104,7 @@ public:
     bool capture(XmlElement &element, XmlElement *copy, std::unique_ptr<XmlSource> *owner) override;
 
 private:
+    QString name(QStringView text);
     bool read();
     bool advance();
     void take(XmlElement *element);
@@ -119,4 +120,6 @@ private:
     int ownErrorLine = 0;
     int ownErrorColumn = 0;
     int depth = 0;        // elements open
+    enum { MaxNames = 48 };
+    QList<QString> names;
 };

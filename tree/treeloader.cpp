@@ -130,6 +130,8 @@ std::unique_ptr<ConfRow> GroupBuilder::variable(XmlElement &element)
     const QString label = element.hasAttribute(QLatin1String("name")) ? element.attribute(QLatin1String("name"))
                                                                       : varName;
     QString paragraph;
+    // Most rows say a line or two; one allocation holds them.
+    paragraph.reserve(96);
     if (!element.source->writeMarkup(element, ParagraphForm, TreeLoader::MaxMarkupNesting, &paragraph))
         return nullptr;
 
@@ -137,6 +139,8 @@ std::unique_ptr<ConfRow> GroupBuilder::variable(XmlElement &element)
     row->setVarName(varName);
     row->setSource(DiagContext::current().line, DiagContext::current().column);
     row->setConditions(condition(element, "enabled"), condition(element, "visible"));
+    // The room left over from writing would stay with the row for as long as it is shown.
+    paragraph.squeeze();
     row->setDesc(paragraph);
     return row;
 }
