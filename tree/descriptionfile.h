@@ -41,11 +41,15 @@ QString rootFormatId(const QDomDocument &document);
 // Walks the root's children in document order and builds the format and the rows with
 // the loader (whose macro table is the only thing that may change on failure). A null
 // expectedId accepts whatever id the root names. Prints the system's line for the
-// failure on standard output and leaves *out empty unless the result is None.
+// failure on standard output and leaves *out empty unless the result is None. Lint reads a
+// document it changes between readings this way.
 DescriptionError readDescription(const QDomDocument &document, const QString &expectedId, TreeLoader &loader,
                                  Description *out);
 
-// readDescription on the file (or its ".bak" copy); "XML error" when neither parses.
+// The same reading of the file (or its ".bak" copy when the file itself does not read or
+// parse), done while the file is parsed: no document of the whole file is built. The lines
+// and the result are those of readDescription on the parsed file; "XML error" when neither
+// parses.
 DescriptionError readDescriptionFile(const QString &path, const QString &expectedId, TreeLoader &loader,
                                      Description *out);
 
