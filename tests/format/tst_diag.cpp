@@ -20,6 +20,7 @@ private slots:
     void severityAndStream_followTheCall();
     void collector_passesOnAndRestores();
     void context_belongsToItsThread();
+    void hold_releasesInOrderOrDrops();
     void parseError_carriesTheFilesPosition();
 };
 
@@ -106,6 +107,44 @@ void TestDiag::context_belongsToItsThread()
     QCOMPARE(got.size(), 2);
     QVERIFY(!got[0].location.isKnown());
     QCOMPARE(got[1].location.toString(), QStringLiteral("here.xml"));
+}
+
+// What a hold keeps is reported later exactly as it would have been, at the place it was
+// said; a worker's lines are never held by this thread's hold; a dropped hold says nothing.
+void TestDiag::hold_releasesInOrderOrDrops()
+{
+    DiagCollector collector;
+    {
+        DiagHold hold;
+        {
+            const DiagContext at(QStringLiteral("held.xml"));
+            const DiagContext where(4, 2);
+            diagOutError("first\n");
+        }
+        std::thread other([] { diagErr("from a worker\n"); });
+        other.join();
+        {
+            DiagHold inner;
+            diagOut("inner\n");
+            inner.release(); // into the outer hold, not yet out
+        }
+        diagErr("second\n");
+        QCOMPARE(collector.diagnostics().size(), 1);
+        hold.release();
+    }
+    {
+        DiagHold dropped;
+        diagOut("never\n");
+    }
+    const QList<Diagnostic> got = collector.diagnostics();
+    QCOMPARE(got.size(), 4);
+    QCOMPARE(got[0].text, QStringLiteral("from a worker\n"));
+    QCOMPARE(got[1].text, QStringLiteral("first\n"));
+    QCOMPARE(got[1].location.toString(), QStringLiteral("held.xml:4:2"));
+    QCOMPARE(got[1].stream, DiagStream::Out);
+    QCOMPARE(got[2].text, QStringLiteral("inner\n"));
+    QCOMPARE(got[3].text, QStringLiteral("second\n"));
+    QCOMPARE(got[3].stream, DiagStream::Err);
 }
 
 void TestDiag::parseError_carriesTheFilesPosition()
