@@ -257,16 +257,18 @@ bool StreamXmlSource::advance()
 }
 
 // A description uses a few dozen names of elements and attributes thousands of times each;
-// they are made into strings once.
+// each is made into a string once. A name whose slot is taken by another is simply made anew.
 QString StreamXmlSource::name(QStringView text)
 {
-    for (const QString &known : std::as_const(names)) {
-        if (known == text)
-            return known;
-    }
+    if (text.isEmpty())
+        return text.toString();
+    const size_t slot = (size_t(text.size()) * 31 + text.front().unicode() * 7 + text.back().unicode()) % NameSlots;
+    QString &known = names[slot];
+    if (known == text)
+        return known;
     QString made = text.toString();
-    if (names.size() < MaxNames)
-        names.append(made);
+    if (known.isNull())
+        known = made;
     return made;
 }
 

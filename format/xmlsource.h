@@ -120,6 +120,6 @@ private:
     int ownErrorLine = 0;
     int ownErrorColumn = 0;
     int depth = 0;        // elements open
-    enum { MaxNames = 48 };
-    QList<QString> names;
+    enum { NameSlots = 251 };
+    QString names[NameSlots];
 };
