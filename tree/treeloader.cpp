@@ -8,6 +8,7 @@
 #include "format/xmlsource.h"
 
 #include <QXmlStreamReader>
+#include <functional>
 
 namespace {
 
@@ -31,6 +32,7 @@ const MarkupForm MacroForm{QString(), true, QLatin1String("template")};
 
 // A macro use stands for its expansion, a document of its own, read from its text.
 struct Expansion {
+    QString name;
     QString text;
     std::unique_ptr<QXmlStreamReader> reader;
     std::unique_ptr<StreamXmlSource> source;
@@ -49,6 +51,8 @@ public:
 
 private:
     std::unique_ptr<ConfRow> variable(XmlElement &element);
+    bool child(ConfRow &row, XmlElement &element, int depth, int macroDepth);
+    bool readExpansion(Expansion &expanded, const std::function<bool()> &use);
     bool define(XmlElement &def);
     bool expand(const XmlElement &use, int macroDepth, Expansion &expanded);
     bool substitute(const QString &name, const QString &body, const XmlElement &use, QString &out);
@@ -82,37 +86,62 @@ std::unique_ptr<ConfRow> GroupBuilder::group(XmlElement &element, int depth, int
         if (used.tag == QLatin1String("Def"))
             return define(used);
 
-        XmlElement *child = &used;
+        if (!used.hasAttribute(QLatin1String("template")))
+            return child(*row, used, depth, macroDepth);
         Expansion expanded;
-        int childMacroDepth = macroDepth;
-        if (used.hasAttribute(QLatin1String("template"))) {
-            if (!expand(used, macroDepth, expanded))
-                return false;
-            expanded.root.tag = used.tag;
-            child = &expanded.root;
-            ++childMacroDepth;
-        }
-
-        const QString &name = child->tag;
-        if (name == QLatin1String("Desc")) {
-            QString paragraph;
-            if (!child->source->writeMarkup(*child, ParagraphForm, TreeLoader::MaxMarkupNesting, &paragraph))
-                return false;
-            row->appendDesc(paragraph);
-        } else if (name == QLatin1String("Group")) {
-            std::unique_ptr<ConfRow> sub = group(*child, depth + 1, childMacroDepth);
-            if (!sub)
-                return false;
-            row->addChild(std::move(sub));
-        } else if (name == QLatin1String("Var")) {
-            std::unique_ptr<ConfRow> var = variable(*child);
-            if (!var)
-                return false;
-            row->addChild(std::move(var));
-        }
-        return true;
+        if (!expand(used, macroDepth, expanded))
+            return false;
+        expanded.root.tag = used.tag;
+        return readExpansion(expanded, [&] { return child(*row, expanded.root, depth, macroDepth + 1); });
     });
     return built ? std::move(row) : nullptr;
+}
+
+// A Desc, Group or Var element (or a macro's expansion standing for one) into the group's row.
+bool GroupBuilder::child(ConfRow &row, XmlElement &element, int depth, int macroDepth)
+{
+    const QString &name = element.tag;
+    if (name == QLatin1String("Desc")) {
+        QString paragraph;
+        if (!element.source->writeMarkup(element, ParagraphForm, TreeLoader::MaxMarkupNesting, &paragraph))
+            return false;
+        row.appendDesc(paragraph);
+    } else if (name == QLatin1String("Group")) {
+        std::unique_ptr<ConfRow> sub = group(element, depth + 1, macroDepth);
+        if (!sub)
+            return false;
+        row.addChild(std::move(sub));
+    } else if (name == QLatin1String("Var")) {
+        std::unique_ptr<ConfRow> var = variable(element);
+        if (!var)
+            return false;
+        row.addChild(std::move(var));
+    }
+    return true;
+}
+
+// An expansion is read once, and used as it is read. Whether its text parses is known only at
+// its end, so until then what its use reports is held, and the macros it defines are taken
+// back when it turns out not to parse: then only the parse error is said, as if the text had
+// been parsed before any of it was used.
+bool GroupBuilder::readExpansion(Expansion &expanded, const std::function<bool()> &use)
+{
+    const QMap<QString, QString> macrosBefore = macros;
+    const QSet<QString> usedBefore = usedMacros;
+    DiagHold hold;
+    const bool used = !expanded.source->failed() && use();
+    expanded.source->readToEnd();
+    if (!expanded.source->failed()) {
+        hold.release();
+        return used;
+    }
+    hold.drop();
+    macros = macrosBefore;
+    usedMacros = usedBefore;
+    diagErr("Parse error for macro %s: %s. At line %d, column %d.\n", expanded.name.toLocal8Bit().constData(),
+            expanded.source->errorString().toLocal8Bit().constData(), expanded.source->errorLine(),
+            expanded.source->errorColumn());
+    return false;
 }
 
 std::unique_ptr<ConfRow> GroupBuilder::variable(XmlElement &element)
@@ -171,24 +200,13 @@ bool GroupBuilder::expand(const XmlElement &use, int macroDepth, Expansion &expa
     if (!substitute(name, it.value(), use, expanded.text))
         return false;
 
-    // The expansion is read twice: once whole, so that a fault in its text is reported before
-    // anything of it is used, then for its rows.
-    {
-        QXmlStreamReader check(expanded.text);
-        check.setNamespaceProcessing(false);
-        while (!check.atEnd())
-            check.readNext();
-        if (check.hasError()) {
-            diagErr("Parse error for macro %s: %s. At line %d, column %d.\n", name.toLocal8Bit().constData(),
-                    check.errorString().toLocal8Bit().constData(), int(check.lineNumber()),
-                    int(check.columnNumber()));
-            return false;
-        }
-    }
+    expanded.name = name;
     expanded.reader = std::make_unique<QXmlStreamReader>(expanded.text);
     expanded.reader->setNamespaceProcessing(false);
     expanded.source = std::make_unique<StreamXmlSource>(*expanded.reader, nullptr);
-    return expanded.source->readRoot(&expanded.root);
+    // A text that fails before its element is read no further; readExpansion reports it.
+    expanded.source->readRoot(&expanded.root);
+    return true;
 }
 
 // Replaces each %param% of the body by the value of the using element's attribute of that
