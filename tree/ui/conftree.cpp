@@ -126,6 +126,7 @@ void ConfTree::install(std::unique_ptr<ConfFormat> newFormat, const QString &id,
     // Tree order within one id, as the rows of a variable are refreshed in tree order.
     std::stable_sort(rowsById.begin(), rowsById.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
+    rowsById.shrink_to_fit();
     addTopLevelItem(item);
     for (QMyTreeWidgetItem *hidden : rendering.hidden)
         showRowState(hidden);

@@ -29,9 +29,14 @@ bool QMyTreeWidgetItem::isGreyed() const
 
 bool QMyTreeWidgetItem::setOwnValueText(const QString &text)
 {
-    if (text == value && text.isNull() == value.isNull())
+    if (text.isNull()) {
+        const bool had = bool(value);
+        value.reset();
+        return had;
+    }
+    if (value && *value == text)
         return false;
-    value = text;
+    value = std::make_unique<QString>(text);
     return true;
 }
 
@@ -43,8 +48,8 @@ QVariant QMyTreeWidgetItem::data(int column, int role) const
         if (column == 0 && !ownLabel)
             return model->label();
         if (column == 1 && !isGroup()) {
-            if (!value.isNull())
-                return value;
+            if (value)
+                return *value;
             if (const auto *tree = qobject_cast<const ConfTree *>(treeWidget())) {
                 if (QString text = tree->baselineText(varId()); !text.isNull())
                     return text;

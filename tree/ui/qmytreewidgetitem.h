@@ -10,6 +10,7 @@
 // for nearly every row nearly always, the row holds no text and shows the baseline's.
 #include <QString>
 #include <QTreeWidgetItem>
+#include <memory>
 
 class ConfRow;
 
@@ -30,11 +31,10 @@ public:
     // can be selected but not edited.
     bool isGreyed() const;
 
-    // The value column's text as the tree last set it; null while the row shows the text of
-    // its variable's baseline value (and for a group).
-    const QString &ownValueText() const { return value; }
-    // Sets it; true when it differs from what was held. The caller has the view repaint:
-    // refreshing thousands of rows asks for one repaint, not one per row.
+    // The value column's own text, as the tree last set it; a null text has the row show
+    // the text of its variable's baseline value. True when it differs from what was held.
+    // The caller has the view repaint: refreshing thousands of rows asks for one repaint,
+    // not one per row.
     bool setOwnValueText(const QString &text);
 
     // The tooltip of a greyed or hidden row says why it is (asked of the tree that shows it),
@@ -46,6 +46,9 @@ public:
     // again, the value until the tree refreshes it.
     void setData(int column, int role, const QVariant &value) override;
 
+    // The row's place in the tree as installed, top first; -1 for a row the tree did not make.
+    // (First, so that it fills the base item's tail padding.)
+    int place = -1;
     // What the row's own conditions say now; the view takes a greyed or hidden group's
     // rows along by itself.
     bool conditionEnabled : 1;
@@ -56,12 +59,10 @@ public:
     bool appliedItalic : 1;
     // The value differs from the baseline as of the tree's last refresh of the row.
     bool changed : 1;
-    // The row's place in the tree as installed, top first; -1 for a row the tree did not make.
-    int place = -1;
 
 private:
     // Set once the label has been set from outside; it then lives in the base item's data.
     bool ownLabel : 1;
     const ConfRow *model;
-    QString value;
+    std::unique_ptr<QString> value; // null while the row shows the baseline's text
 };
