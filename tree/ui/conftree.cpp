@@ -67,12 +67,12 @@ void ConfTree::dropRows()
     format = nullptr;
 }
 
-// The row and the rows below it, detached: they are added to the view in one step, and a
-// detached row cannot be hidden or expanded yet, so those rows are collected. Each variable
-// row is listed under its variable's id (it shows its baseline value, which every value is
-// now), each row with a condition under every variable the condition mentions. The
-// conditions are evaluated here: a row without one is enabled and shown as it is made.
-QMyTreeWidgetItem *ConfTree::renderRows(const ConfRow *row, Rendering &rendering)
+// The row alone, detached: a detached row cannot be hidden or expanded yet, so those rows
+// are collected. A variable row is listed under its variable's id (it shows its baseline
+// value, which every value is now), a row with a condition under every variable the
+// condition mentions. The conditions are evaluated here: a row without one is enabled and
+// shown as it is made.
+QMyTreeWidgetItem *ConfTree::renderRow(const ConfRow *row, Rendering &rendering)
 {
     auto *item = new QMyTreeWidgetItem(row);
     item->place = rendering.places++;
@@ -97,16 +97,24 @@ QMyTreeWidgetItem *ConfTree::renderRows(const ConfRow *row, Rendering &rendering
         if (!item->conditionVisible)
             rendering.hidden.push_back(item);
     }
-    if (row->childCount() > 0) {
-        if (row->startExpanded())
-            rendering.expanded.push_back(item);
-        QList<QTreeWidgetItem *> children;
-        children.reserve(row->childCount());
-        for (int i = 0; i < row->childCount(); ++i)
-            children.append(renderRows(row->child(i), rendering));
-        item->addChildren(children);
-    }
+    if (row->childCount() > 0 && row->startExpanded())
+        rendering.expanded.push_back(item);
     return item;
+}
+
+// The rows below the row, each with the rows below it, in tree order.
+QList<QTreeWidgetItem *> ConfTree::renderChildren(const ConfRow *row, Rendering &rendering)
+{
+    QList<QTreeWidgetItem *> children;
+    children.reserve(row->childCount());
+    for (int i = 0; i < row->childCount(); ++i) {
+        const ConfRow *child = row->child(i);
+        QMyTreeWidgetItem *item = renderRow(child, rendering);
+        if (child->childCount() > 0)
+            item->addChildren(renderChildren(child, rendering));
+        children.append(item);
+    }
+    return children;
 }
 
 void ConfTree::install(std::unique_ptr<ConfFormat> newFormat, const QString &id, std::unique_ptr<ConfRow> top)
@@ -122,12 +130,16 @@ void ConfTree::install(std::unique_ptr<ConfFormat> newFormat, const QString &id,
     // Every value is its own baseline now: no row is marked changed.
     baseline.take(*format);
     Rendering rendering;
-    QMyTreeWidgetItem *item = renderRows(rows.get(), rendering);
+    QMyTreeWidgetItem *item = renderRow(rows.get(), rendering);
+    const QList<QTreeWidgetItem *> below = renderChildren(rows.get(), rendering);
     // Tree order within one id, as the rows of a variable are refreshed in tree order.
     std::stable_sort(rowsById.begin(), rowsById.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     rowsById.shrink_to_fit();
+    // The view reserves item data for every row of a subtree it takes in whole, data these
+    // rows never hold; rows added below a row it has already cost it nothing of the kind.
     addTopLevelItem(item);
+    item->addChildren(below);
     for (QMyTreeWidgetItem *hidden : rendering.hidden)
         showRowState(hidden);
     item->setExpanded(true);

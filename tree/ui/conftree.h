@@ -119,7 +119,8 @@ protected:
 
 private:
     struct Rendering;
-    QMyTreeWidgetItem *renderRows(const ConfRow *row, Rendering &rendering);
+    QMyTreeWidgetItem *renderRow(const ConfRow *row, Rendering &rendering);
+    QList<QTreeWidgetItem *> renderChildren(const ConfRow *row, Rendering &rendering);
     // Drops the rendered rows, their model and the format, the rendered rows first.
     void dropRows();
     // Refreshes the row's value text and change mark (the rows below a group); true when
