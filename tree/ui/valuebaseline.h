@@ -1,7 +1,7 @@
 #pragma once
 // The values a user compares the current ones against, for one format: each variable's
 // value in a flat table ordered by the variable's address. Installing a description takes
-// one for thousands of variables; a map of names made that a good part of the install's
+// one for thousands of variables; a map by name made up much of the install's
 // time and memory, and a refresh asks it once per row.
 #include "format/valueset.h"
 
