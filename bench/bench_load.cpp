@@ -2,7 +2,9 @@
 // bare DOM document: 10,000 variables, 10,000 variable rows (a tenth of them and every
 // group's description made through macros), 1,000 conditions. The load reads the file,
 // builds the format and the rows, and installs them (values filled, every condition
-// evaluated once, groups expanded). The target is a load within the time of the bare parse.
+// evaluated once, groups expanded). The target is a load within the time of the bare parse. The
+// reading and the install alone (the previous description's rows dropped, the new ones shown)
+// are printed beside it, and a bare pass of the stream reader, the floor of any reading.
 #include "format/confformat.h"
 #include "tree/confrow.h"
 #include "tree/descriptionfile.h"
@@ -29,6 +31,7 @@ constexpr int Groups = 100;
 constexpr int RowsPerGroup = 100; // Groups x RowsPerGroup variables and variable rows
 constexpr int MacroRowsPerGroup = 5; // and as many rows with a visible condition: 1,000 conditions
 constexpr double TargetRatio = 1.0;
+constexpr double InstallTargetMs = 50.0;
 
 const char *const Id = "BENCH-LOAD";
 
@@ -151,7 +154,7 @@ int main(int argc, char **argv)
     tree.show();
     QApplication::processEvents();
 
-    std::vector<double> loadMs, parseMs, loadCpuMs, parseCpuMs, readCpuMs, tokenCpuMs;
+    std::vector<double> loadMs, parseMs, loadCpuMs, parseCpuMs, installCpuMs, tokenCpuMs;
     QElapsedTimer timer;
     // Interleaved, so that both see the same state of the machine and of the heap.
     for (int run = 0; run < Runs; ++run) {
@@ -164,25 +167,22 @@ int main(int argc, char **argv)
         parseMs.push_back(timer.nsecsElapsed() / 1e6);
         parseCpuMs.push_back(threadCpuMs() - cpu);
 
+        // What ConfTree::loadFormatFile does, in two parts, so the install can be timed alone.
         cpu = threadCpuMs();
         timer.start();
-        if (!tree.loadFormatFile(path, QString::fromLatin1(Id))) {
+        Description description;
+        if (readDescriptionFile(path, QString::fromLatin1(Id), tree, &description) != DescriptionError::None) {
             std::fprintf(stderr, "the generated description did not load\n");
             return 1;
         }
+        const double installStart = threadCpuMs();
+        tree.install(std::move(description.format), description.id, std::move(description.top));
+        const double end = threadCpuMs();
         loadMs.push_back(timer.nsecsElapsed() / 1e6);
-        loadCpuMs.push_back(threadCpuMs() - cpu);
+        loadCpuMs.push_back(end - cpu);
+        installCpuMs.push_back(end - installStart);
         QApplication::processEvents();
 
-        // The reading alone, its rows dropped again, and a bare pass of the stream reader.
-        cpu = threadCpuMs();
-        {
-            TreeLoader loader;
-            Description description;
-            if (readDescriptionFile(path, QString::fromLatin1(Id), loader, &description) != DescriptionError::None)
-                return 1;
-        }
-        readCpuMs.push_back(threadCpuMs() - cpu);
         cpu = threadCpuMs();
         {
             QFile file(path);
@@ -218,8 +218,10 @@ int main(int argc, char **argv)
     std::printf("bare DOM parse:    median %7.1f ms CPU, %7.1f ms wall over %d runs\n", parse, median(parseMs),
                 Runs);
     std::printf("load and install:  median %7.1f ms CPU, %7.1f ms wall over %d runs\n", load, median(loadMs), Runs);
-    std::printf("   of which reading: median %7.1f ms CPU (a bare pass of the stream reader: %.1f ms)\n",
-                median(readCpuMs), median(tokenCpuMs));
+    const double install = median(installCpuMs);
+    std::printf("   of which install: median %7.1f ms CPU (target at most %.0f ms: %s); a bare pass of the stream "
+                "reader takes %.1f ms\n",
+                install, InstallTargetMs, install <= InstallTargetMs ? "met" : "MISSED", median(tokenCpuMs));
     std::printf("P2 load and install against a bare DOM parse: ratio %.2f in CPU time (target at most %.1f: %s)\n",
                 ratio, TargetRatio, ratio <= TargetRatio ? "met" : "MISSED");
     return 0;

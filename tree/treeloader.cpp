@@ -168,8 +168,6 @@ std::unique_ptr<ConfRow> GroupBuilder::variable(XmlElement &element)
     row->setVarName(varName);
     row->setSource(DiagContext::current().line, DiagContext::current().column);
     row->setConditions(condition(element, "enabled"), condition(element, "visible"));
-    // The room left over from writing would stay with the row for as long as it is shown.
-    paragraph.squeeze();
     row->setDesc(paragraph);
     return row;
 }

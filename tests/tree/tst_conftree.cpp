@@ -87,6 +87,12 @@ private slots:
     void why_tooltipOfGreyedRow();
     void keyboard_enterOpensEditor();
 
+    void valueText_isTheValueAsOfTheRowsLastRefresh();
+    void filter_findsValuesChangedAfterTheFirstFind();
+    void rowsDrawnFromTheirState_data();
+    void rowsDrawnFromTheirState();
+    void textsSetFromOutside_shownUntilTheTreeRefreshesThem();
+
 private:
     bool installFrom(const char *xml);
     QMyTreeWidgetItem *row(const QString &label) const;
@@ -560,6 +566,131 @@ void TestConfTree::keyboard_enterOpensEditor()
         QTest::keyClick(tree, key);
         QVERIFY(opened);
     }
+}
+
+void TestConfTree::valueText_isTheValueAsOfTheRowsLastRefresh()
+{
+    // Behind the tree's back: the rows go on showing what they showed.
+    var("power")->value = 1;
+    QCOMPARE(row("Power")->text(1), QStringLiteral("off"));
+    // A new baseline refreshes every row; the row shows the value now its baseline.
+    tree->setBaseline();
+    QCOMPARE(row("Power")->text(1), QStringLiteral("on"));
+    QVERIFY(!row("Power")->data(1, ConfTree::ChangedRole).toBool());
+    var("power")->value = 0;
+    QCOMPARE(row("Power")->text(1), QStringLiteral("on"));
+    QVERIFY(!row("Power")->data(1, ConfTree::ChangedRole).toBool());
+    // Refreshed: the value differs from the baseline, and is marked.
+    tree->valuesChanged({QStringLiteral("power")});
+    QCOMPARE(row("Power")->text(1), QStringLiteral("off"));
+    QVERIFY(row("Power")->data(1, ConfTree::ChangedRole).toBool());
+    var("power")->value = 1;
+    QCOMPARE(row("Power")->text(1), QStringLiteral("off"));
+    // Back at the baseline value, unmarked, and it stays what it showed when the value moves
+    // behind the tree's back again.
+    tree->valuesChanged({QStringLiteral("power")});
+    QCOMPARE(row("Power")->text(1), QStringLiteral("on"));
+    QVERIFY(!row("Power")->data(1, ConfTree::ChangedRole).toBool());
+    var("power")->value = 0;
+    QCOMPARE(row("Power")->text(1), QStringLiteral("on"));
+    QCOMPARE(tree->changedCount(), 1);
+}
+
+void TestConfTree::filter_findsValuesChangedAfterTheFirstFind()
+{
+    QSignalSpy matched(tree, &ConfTree::filterMatched);
+    tree->setFilterText(QStringLiteral("10:05"));
+    QCOMPARE(tree->matchCount(), 0);
+    var("start")->value = 605;
+    tree->valuesChanged({QStringLiteral("start")});
+    // "Start" is hidden by its own condition; "Locked start" is on the list.
+    QCOMPARE(tree->matchCount(), 1);
+    QVERIFY(shown(QStringLiteral("Locked start")));
+    QVERIFY(!shown(QStringLiteral("Power")));
+    tree->setFilterText(QString());
+    var("start")->value = 0;
+    tree->valuesChanged();
+    tree->setFilterText(QStringLiteral("10:05"));
+    QCOMPARE(tree->matchCount(), 0);
+    tree->setFilterText(QStringLiteral("00:00"));
+    QCOMPARE(tree->matchCount(), 1);
+    QCOMPARE(matched.last().first().toInt(), 1);
+    // Another description is searched by its own texts.
+    QVERIFY(installFrom(SecondDescription));
+    QCOMPARE(tree->matchCount(), 0);
+    tree->setFilterText(QStringLiteral("COUNT"));
+    QCOMPARE(tree->matchCount(), 1);
+}
+
+void TestConfTree::rowsDrawnFromTheirState_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<bool>("changeMode"); // mode set to manual and the tree told
+    QTest::addColumn<bool>("showHidden");
+    QTest::addColumn<bool>("bold");   // the value column
+    QTest::addColumn<bool>("marker"); // before the value
+    QTest::addColumn<bool>("italic"); // both columns
+    QTest::addColumn<bool>("greyed");
+    QTest::newRow("plain") << "Power" << false << false << false << false << false << false;
+    QTest::newRow("changed") << "Mode" << true << false << true << true << false << false;
+    QTest::newRow("unchanged beside a changed one") << "Power" << true << false << false << false << false << false;
+    QTest::newRow("hidden, on show") << "Auto" << false << true << false << false << true << true;
+    QTest::newRow("hidden by its own condition, on show") << "Start" << false << true << false << false << true << true;
+    QTest::newRow("hidden, not on show") << "Auto" << false << false << false << false << false << false;
+    QTest::newRow("greyed") << "Both" << false << false << false << false << false << true;
+    QTest::newRow("greyed by its group") << "Locked start" << false << true << false << false << false << true;
+}
+
+void TestConfTree::rowsDrawnFromTheirState()
+{
+    QFETCH(QString, label);
+    QFETCH(bool, changeMode);
+    QFETCH(bool, showHidden);
+    QFETCH(bool, bold);
+    QFETCH(bool, marker);
+    QFETCH(bool, italic);
+    QFETCH(bool, greyed);
+    if (changeMode) {
+        var("mode")->value = 1;
+        tree->valuesChanged({QStringLiteral("mode")});
+    }
+    tree->setShowHidden(showHidden);
+    QTreeWidgetItem *item = row(label);
+    QVERIFY(item);
+    QCOMPARE(item->font(1).bold(), bold);
+    QVERIFY(!item->font(0).bold());
+    QCOMPARE(!item->icon(1).isNull(), marker);
+    QVERIFY(item->icon(0).isNull());
+    for (int column : {0, 1})
+        QCOMPARE(item->font(column).italic(), italic);
+    const QBrush disabled = tree->palette().brush(QPalette::Disabled, QPalette::Text);
+    QCOMPARE(item->data(0, Qt::ForegroundRole).value<QBrush>() == disabled, greyed);
+    // Shown again as it was once the state goes.
+    tree->setShowHidden(false);
+    if (changeMode) {
+        var("mode")->value = 0;
+        tree->valuesChanged({QStringLiteral("mode")});
+    }
+    QVERIFY(!item->font(1).bold() && !item->font(0).italic() && item->icon(1).isNull());
+}
+
+void TestConfTree::textsSetFromOutside_shownUntilTheTreeRefreshesThem()
+{
+    QTreeWidgetItem *power = row(QStringLiteral("Power"));
+    power->setText(1, QStringLiteral("marked"));
+    power->setText(0, QStringLiteral("Renamed"));
+    QCOMPARE(power->text(1), QStringLiteral("marked"));
+    QCOMPARE(power->text(0), QStringLiteral("Renamed"));
+    QCOMPARE(static_cast<QMyTreeWidgetItem *>(power)->confRow()->label(), QStringLiteral("Power"));
+    QCOMPARE(row("Renamed"), power);
+    tree->updateValue(power);
+    QCOMPARE(power->text(1), QStringLiteral("off"));
+    QCOMPARE(power->text(0), QStringLiteral("Renamed"));
+    // A group has no value of its own to refresh.
+    QTreeWidgetItem *group = row(QStringLiteral("Timing"));
+    group->setText(1, QStringLiteral("note"));
+    tree->updateValues();
+    QCOMPARE(group->text(1), QStringLiteral("note"));
 }
 
 VANT_GUI_TEST_MAIN(TestConfTree)

@@ -9,6 +9,8 @@
 
 #include <QUndoStack>
 
+#include <algorithm>
+
 namespace {
 
 bool isGroupRow(const QTreeWidgetItem *item)
@@ -21,60 +23,14 @@ int varIdOf(const QTreeWidgetItem *item)
     return item->type() - QMyTreeWidgetItem::VarTypeBase;
 }
 
-// A description's text without its markup, for finding a row by what its description says.
-QString plainText(const QString &html)
-{
-    QString text;
-    text.reserve(html.size());
-    bool inTag = false;
-    for (const QChar c : html) {
-        if (c == QLatin1Char('<'))
-            inTag = true;
-        else if (c == QLatin1Char('>'))
-            inTag = false, text += QLatin1Char(' ');
-        else if (!inTag)
-            text += c;
-    }
-    return text;
-}
-
-struct RowIndex {
-    QHash<QString, QList<QMyTreeWidgetItem *>> byVariable;
-    QHash<int, QList<QMyTreeWidgetItem *>> byId;
-};
-
-// The row and the rows below it, detached: they are added to the view in one step. Each
-// rendered row is listed under every variable its conditions mention, and under its own
-// variable's id.
-QTreeWidgetItem *renderRows(const ConfRow *row, const ConfFormat *format, RowIndex &index)
-{
-    auto *item = new QMyTreeWidgetItem(row);
-    QString search = row->label() + QLatin1Char('\n') + plainText(row->desc());
-    if (!row->isGroup()) {
-        index.byId[row->varId()].append(item);
-        search += QLatin1Char('\n') + format->nameOf(row->varId());
-    }
-    item->searchText = search.toCaseFolded();
-    auto &byVariable = index.byVariable;
-    QStringList mentioned;
-    for (const LogicExpr *condition : {row->enabledCondition(), row->visibleCondition()}) {
-        if (condition)
-            mentioned += condition->variables();
-    }
-    mentioned.removeDuplicates();
-    for (const QString &name : std::as_const(mentioned))
-        byVariable[name].append(item);
-    if (row->childCount() > 0) {
-        QList<QTreeWidgetItem *> children;
-        children.reserve(row->childCount());
-        for (int i = 0; i < row->childCount(); ++i)
-            children.append(renderRows(row->child(i), format, index));
-        item->addChildren(children);
-    }
-    return item;
-}
-
 } // namespace
+
+// What rendering the rows collects on the way, for the steps that need the rows in the view.
+struct ConfTree::Rendering {
+    int places = 0;
+    std::vector<QMyTreeWidgetItem *> hidden;   // by their own visible condition
+    std::vector<QMyTreeWidgetItem *> expanded; // groups that ask for it, the top row aside
+};
 
 ConfTree::ConfTree(QWidget *parent)
     : QTreeWidget(parent), undo(new QUndoStack(this))
@@ -92,14 +48,73 @@ ConfTree::~ConfTree()
     // nothing may look at a model row or a format that is already gone.
     disconnect(this, &QTreeWidget::itemDoubleClicked, this, &ConfTree::itemClicked);
     disconnect(this, &QTreeWidget::currentItemChanged, this, &ConfTree::itemActivated);
-    rowsByVariable.clear();
-    rowsById.clear();
     // The window that listens to the stack may be half gone; its steps go with it unheard.
     undo->blockSignals(true);
     undo->clear();
+    dropRows();
+}
+
+void ConfTree::dropRows()
+{
+    rowsByVariable.clear();
+    conditionRows.clear();
+    rowsById.clear();
+    search = SearchTexts();
+    baseline.clear();
     clear();
     rows.reset();
     delete format;
+    format = nullptr;
+}
+
+// The row alone, detached: a detached row cannot be hidden or expanded yet, so those rows
+// are collected. A variable row is listed under its variable's id (it shows its baseline
+// value, which every value is now), a row with a condition under every variable the
+// condition mentions. The conditions are evaluated here: a row without one is enabled and
+// shown as it is made.
+QMyTreeWidgetItem *ConfTree::renderRow(const ConfRow *row, Rendering &rendering)
+{
+    auto *item = new QMyTreeWidgetItem(row);
+    item->place = rendering.places++;
+    if (!row->isGroup())
+        rowsById.emplace_back(row->varId(), item);
+    const LogicExpr *enabled = row->enabledCondition();
+    const LogicExpr *visible = row->visibleCondition();
+    if (enabled || visible) {
+        conditionRows.push_back(item);
+        for (const LogicExpr *condition : {enabled, visible}) {
+            if (!condition)
+                continue;
+            for (const QString &name : condition->variables()) {
+                std::vector<QMyTreeWidgetItem *> &mentioning = rowsByVariable[name];
+                // Both conditions may mention it: the row is asked once.
+                if (mentioning.empty() || mentioning.back() != item)
+                    mentioning.push_back(item);
+            }
+        }
+        item->conditionEnabled = row->isEnabled(format);
+        item->conditionVisible = row->isVisible(format);
+        if (!item->conditionVisible)
+            rendering.hidden.push_back(item);
+    }
+    if (row->childCount() > 0 && row->startExpanded())
+        rendering.expanded.push_back(item);
+    return item;
+}
+
+// The rows below the row, each with the rows below it, in tree order.
+QList<QTreeWidgetItem *> ConfTree::renderChildren(const ConfRow *row, Rendering &rendering)
+{
+    QList<QTreeWidgetItem *> children;
+    children.reserve(row->childCount());
+    for (int i = 0; i < row->childCount(); ++i) {
+        const ConfRow *child = row->child(i);
+        QMyTreeWidgetItem *item = renderRow(child, rendering);
+        if (child->childCount() > 0)
+            item->addChildren(renderChildren(child, rendering));
+        children.append(item);
+    }
+    return children;
 }
 
 void ConfTree::install(std::unique_ptr<ConfFormat> newFormat, const QString &id, std::unique_ptr<ConfRow> top)
@@ -108,36 +123,39 @@ void ConfTree::install(std::unique_ptr<ConfFormat> newFormat, const QString &id,
     // not to another one.
     if (id != formatId || !format)
         undo->clear();
-    rowsByVariable.clear();
-    rowsById.clear();
-    clear();
+    dropRows();
     rows = std::move(top);
-    delete format;
     format = newFormat.release();
     formatId = id;
-    baselineValues = valuesOf(*format);
-    RowIndex index;
-    QTreeWidgetItem *item = renderRows(rows.get(), format, index);
-    rowsByVariable = std::move(index.byVariable);
-    rowsById = std::move(index.byId);
-    updateValue(item);
+    // Every value is its own baseline now: no row is marked changed.
+    baseline.take(*format);
+    Rendering rendering;
+    QMyTreeWidgetItem *item = renderRow(rows.get(), rendering);
+    const QList<QTreeWidgetItem *> below = renderChildren(rows.get(), rendering);
+    // Tree order within one id, as the rows of a variable are refreshed in tree order.
+    std::stable_sort(rowsById.begin(), rowsById.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    rowsById.shrink_to_fit();
+    // The view reserves item data for every row of a subtree it takes in whole, data these
+    // rows never hold; rows added below a row it has already cost it nothing of the kind.
     addTopLevelItem(item);
-    updateExpr(QString(), item);
+    item->addChildren(below);
+    for (QMyTreeWidgetItem *hidden : rendering.hidden)
+        showRowState(hidden);
     item->setExpanded(true);
-    for (int i = 0; i < item->childCount(); ++i)
-        applyExpansion(item->child(i));
-    applyFilter();
+    // A group that asks for it is expanded even below one that does not, ready for the day
+    // that one is.
+    for (QMyTreeWidgetItem *group : rendering.expanded) {
+        if (group != item)
+            group->setExpanded(true);
+    }
+    if (!filterFolded.isEmpty() || changedOnly) {
+        applyFilter();
+    } else {
+        matches = 0;
+        emit filterMatched(matches);
+    }
     emit changesChanged(0);
-}
-
-void ConfTree::applyExpansion(QTreeWidgetItem *item)
-{
-    if (!isGroupRow(item))
-        return;
-    if (auto *row = dynamic_cast<QMyTreeWidgetItem *>(item); row && row->confRow()->startExpanded())
-        row->setExpanded(true);
-    for (int i = 0; i < item->childCount(); ++i)
-        applyExpansion(item->child(i));
 }
 
 void ConfTree::itemClicked(QTreeWidgetItem *item, int column)
@@ -180,17 +198,39 @@ void ConfTree::updateValue(QTreeWidgetItem *item)
 {
     if (!format || !item)
         return;
+    // The rows hold no item data the view is told about, so it is told once here.
+    if (refreshValues(item) && item->treeWidget() == this)
+        viewport()->update();
+}
+
+bool ConfTree::refreshValues(QTreeWidgetItem *item)
+{
+    bool shown = false;
     if (isGroupRow(item)) {
         for (int i = 0; i < item->childCount(); ++i)
-            updateValue(item->child(i));
+            shown = refreshValues(item->child(i)) || shown;
+    } else if (auto *row = dynamic_cast<QMyTreeWidgetItem *>(item)) {
+        shown = refreshValue(row);
     } else {
-        const QString text = format->text(varIdOf(item));
-        item->setText(1, text);
-        if (auto *row = dynamic_cast<QMyTreeWidgetItem *>(item)) {
-            row->searchValue = text.toCaseFolded();
-            markChange(row);
-        }
+        item->setText(1, format->text(varIdOf(item)));
     }
+    return shown;
+}
+
+// A row holds a text of its own only while its value differs from the baseline; otherwise it
+// shows the baseline value's text (QMyTreeWidgetItem::data), so a refresh of thousands of
+// unchanged rows formats none of them.
+bool ConfTree::refreshValue(QMyTreeWidgetItem *row)
+{
+    const bool changed = isChanged(row);
+    bool shown = row->setOwnValueText(changed ? format->text(row->varId()) : QString());
+    if (row->changed != changed) {
+        row->changed = changed; // drawn bold, with the marker (QMyTreeWidgetItem::data)
+        shown = true;
+    }
+    if (shown && row->place >= 0 && size_t(row->place) < search.value.size())
+        search.value[size_t(row->place)] = row->text(1).toCaseFolded();
+    return shown;
 }
 
 void ConfTree::updateValues()
@@ -203,7 +243,15 @@ void ConfTree::updateExpr(QString var, QTreeWidgetItem *item)
     if (!format)
         return;
     if (!item && !var.isNull()) {
-        for (QMyTreeWidgetItem *row : rowsByVariable.value(var))
+        if (const auto it = rowsByVariable.constFind(var); it != rowsByVariable.cend()) {
+            for (QMyTreeWidgetItem *row : *it)
+                refreshConditions(row, var);
+        }
+        return;
+    }
+    // The installed rows without a condition have nothing to evaluate.
+    if (!item && topLevelItem(0) && !conditionRows.empty()) {
+        for (QMyTreeWidgetItem *row : conditionRows)
             refreshConditions(row, var);
         return;
     }

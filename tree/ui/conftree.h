@@ -3,6 +3,7 @@
 // It owns the loaded format, so the commands find the current format and its id here.
 #include "format/valueset.h"
 #include "tree/treeloader.h"
+#include "tree/ui/valuebaseline.h"
 
 #include <QHash>
 #include <QIcon>
@@ -11,6 +12,8 @@
 #include <QTreeWidget>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class ConfFormat;
 class ConfRow;
@@ -87,6 +90,11 @@ public:
 
     // The lines that say why the row is greyed or hidden; empty when it is neither.
     QStringList whyLines(const QTreeWidgetItem *item) const;
+    // The dot drawn before a value that differs from the baseline.
+    QIcon changedMarker() const;
+    // The text of the variable's baseline value: what its rows show while their value, as of
+    // their last refresh, is the baseline's. Null without one.
+    QString baselineText(int varId) const;
 
 signals:
     void showDesc(QString desc);
@@ -110,13 +118,22 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void applyExpansion(QTreeWidgetItem *item);
-    void markChange(QMyTreeWidgetItem *row);
+    struct Rendering;
+    QMyTreeWidgetItem *renderRow(const ConfRow *row, Rendering &rendering);
+    QList<QTreeWidgetItem *> renderChildren(const ConfRow *row, Rendering &rendering);
+    // Drops the rendered rows, their model and the format, the rendered rows first.
+    void dropRows();
+    // Refreshes the row's value text and change mark (the rows below a group); true when
+    // anything shown changed.
+    bool refreshValues(QTreeWidgetItem *item);
+    bool refreshValue(QMyTreeWidgetItem *row);
     void pushValuesStep(const QString &text, const ValueSet &before, const ValueSet &after);
     void contextMenu(const QPoint &pos);
-    QIcon changedMarker() const;
     void applyFilter();
     bool filterRow(QMyTreeWidgetItem *row, bool groupsReachable);
+    // Whether the row's label, description, variable name or value text contains the
+    // (case-folded) find text.
+    bool matchesFilter(const QMyTreeWidgetItem *row);
     void showRowState(QMyTreeWidgetItem *row);
     // Evaluates again the row's conditions that mention var (every one for a null name).
     void refreshConditions(QMyTreeWidgetItem *row, const QString &var);
@@ -124,11 +141,23 @@ private:
     std::unique_ptr<ConfRow> rows; // the model the rendered rows point at
     // The rendered rows whose conditions mention each variable, so that an edit asks those
     // rows alone instead of walking a tree of thousands.
-    QHash<QString, QList<QMyTreeWidgetItem *>> rowsByVariable;
-    // The rendered rows of each variable id, so that a change of one value refreshes its rows.
-    QHash<int, QList<QMyTreeWidgetItem *>> rowsById;
+    QHash<QString, std::vector<QMyTreeWidgetItem *>> rowsByVariable;
+    // The rendered rows with a condition of their own, for a refresh of every condition.
+    std::vector<QMyTreeWidgetItem *> conditionRows;
+    // Every rendered variable row by its variable's id (rows of one id in tree order), so
+    // that a change of one value refreshes its rows.
+    std::vector<std::pair<int, QMyTreeWidgetItem *>> rowsById;
+    // What finding matches, case-folded, by the rows' places: label, description and
+    // variable name, and apart the value text, which a refresh keeps up to date. Made when a
+    // find text is first used: most sessions never search, and folding the descriptions of
+    // thousands of rows at every install cost more than the rest of the install.
+    struct SearchTexts {
+        std::vector<QString> row;
+        std::vector<QString> value;
+    } search;
+    static QString searchTextOf(const QMyTreeWidgetItem *row, const ConfFormat *format);
 
-    ValueSet baselineValues;
+    ValueBaseline baseline;
     QUndoStack *undo;
     QString filterFolded; // case-folded
     bool changedOnly = false;

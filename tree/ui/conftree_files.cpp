@@ -46,17 +46,12 @@ bool ConfTree::reloadDescription()
     if (!format)
         return false;
     const ValueSet values = valuesOf(*format);
-    const ValueSet baseline = baselineValues;
+    const ValueSet baselineByName = baseline.values(*format);
     if (!loadFormatFile(descriptionPath(formatId), formatId))
         return false;
     applyValues(*format, values);
     // A variable new in this reading has no baseline of its own; its initial value is one.
-    ValueSet kept = valuesOf(*format);
-    for (auto &[name, value] : kept) {
-        if (const auto it = baseline.find(name); it != baseline.end())
-            value = it->second;
-    }
-    baselineValues = std::move(kept);
+    baseline.take(*format, baselineByName);
     updateValues();
     updateExpr();
     valuesChanged();

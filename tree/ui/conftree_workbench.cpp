@@ -18,6 +18,8 @@
 #include <QUndoCommand>
 #include <QUndoStack>
 
+#include <algorithm>
+
 namespace {
 
 // Values before and after one change. The change has already been made when the step is
@@ -71,19 +73,36 @@ void keepDifferences(const ConfFormat &format, ValueSet *before, ValueSet *after
     }
 }
 
+// A description's text without its markup, for finding a row by what its description says.
+QString plainText(const QString &html)
+{
+    QString text;
+    text.reserve(html.size());
+    bool inTag = false;
+    for (const QChar c : html) {
+        if (c == QLatin1Char('<'))
+            inTag = true;
+        else if (c == QLatin1Char('>'))
+            inTag = false, text += QLatin1Char(' ');
+        else if (!inTag)
+            text += c;
+    }
+    return text;
+}
+
 } // namespace
 
 void ConfTree::setBaseline()
 {
     if (!format)
         return;
-    baselineValues = valuesOf(*format);
+    baseline.take(*format);
     valuesChanged();
 }
 
 int ConfTree::changedCount() const
 {
-    return format ? int(changedNames(*format, baselineValues).size()) : 0;
+    return format ? baseline.changedCount(*format) : 0;
 }
 
 bool ConfTree::isChanged(const QTreeWidgetItem *item) const
@@ -92,7 +111,7 @@ bool ConfTree::isChanged(const QTreeWidgetItem *item) const
     if (!format || !row || row->isGroup())
         return false;
     const ConfVar *var = format->varById(row->varId());
-    return var && ::isChanged(*var, baselineValues);
+    return var && baseline.isChanged(*var);
 }
 
 void ConfTree::pushValuesStep(const QString &text, const ValueSet &before, const ValueSet &after)
@@ -158,7 +177,7 @@ void ConfTree::revert(QTreeWidgetItem *item)
     const QString name = format->nameOf(row->varId());
     const ValueSet before = valuesOf(*format, {name});
     ValueSet after;
-    after[name] = baselineValues.at(name);
+    after[name] = *baseline.valueOf(*format->varById(row->varId()));
     applyValues(*format, after);
     pushValuesStep(tr("Revert %1").arg(item->text(0)), before, after);
     valuesChanged({name});
@@ -168,13 +187,13 @@ void ConfTree::revertAll()
 {
     if (!format)
         return;
-    const QStringList names = changedNames(*format, baselineValues);
+    const QStringList names = baseline.changedNames(*format);
     if (names.isEmpty())
         return;
     const ValueSet before = valuesOf(*format, names);
     ValueSet after;
     for (const QString &name : names)
-        after[name] = baselineValues.at(name);
+        after[name] = *baseline.valueOf(*format->varByName(name));
     applyValues(*format, after);
     pushValuesStep(tr("Revert all"), before, after);
     valuesChanged();
@@ -189,8 +208,11 @@ void ConfTree::valuesChanged(const QStringList &names)
         updateExpr();
     } else {
         for (const QString &name : names) {
-            for (QMyTreeWidgetItem *row : rowsById.value(format->idOf(name)))
-                updateValue(row);
+            const int id = format->idOf(name);
+            auto it = std::lower_bound(rowsById.begin(), rowsById.end(), id,
+                                       [](const auto &entry, int wanted) { return entry.first < wanted; });
+            for (; it != rowsById.end() && it->first == id; ++it)
+                updateValue(it->second);
             updateExpr(name);
         }
     }
@@ -199,17 +221,19 @@ void ConfTree::valuesChanged(const QStringList &names)
     emit changesChanged(changedCount());
 }
 
-void ConfTree::markChange(QMyTreeWidgetItem *row)
+QString ConfTree::baselineText(int varId) const
 {
-    const bool changed = isChanged(row);
-    if (row->data(1, ChangedRole).toBool() == changed)
-        return;
-    QFont font = row->font(1);
-    font.setBold(changed);
-    row->setFont(1, font);
-    row->setData(1, ChangedRole, changed);
-    // The marker a user sees without reading the font: a dot before the value.
-    row->setData(1, Qt::DecorationRole, changed ? changedMarker() : QVariant());
+    const ConfVar *var = format ? format->varById(varId) : nullptr;
+    if (!var)
+        return QString();
+    const VarValue *value = baseline.valueOf(*var);
+    if (!value || value->sameAs(VarValue::of(*var), var->kind))
+        return format->varText(var);
+    // The value has changed behind the tree's back since the row's last refresh, and the row
+    // goes on showing what it showed.
+    ConfVar shown = *var;
+    value->applyTo(shown);
+    return format->varText(&shown);
 }
 
 QStringList ConfTree::whyLines(const QTreeWidgetItem *item) const
@@ -238,15 +262,12 @@ void ConfTree::showRowState(QMyTreeWidgetItem *row)
         row->appliedHidden = hidden;
     }
     // In italics, and greyed like a disabled row (see QMyTreeWidgetItem::data), so it reads
-    // as "not there now".
+    // as "not there now". The rows hold no font of their own; the view draws the state anew.
     const bool italic = hiddenByCondition && showHidden;
     if (row->appliedItalic != italic) {
         row->appliedItalic = italic;
-        for (int column : {0, 1}) {
-            QFont font = row->font(column);
-            font.setItalic(italic);
-            row->setFont(column, font);
-        }
+        if (row->treeWidget())
+            viewport()->update();
     }
 }
 
@@ -283,8 +304,7 @@ bool ConfTree::filterRow(QMyTreeWidgetItem *row, bool groupsReachable)
     const bool filtering = !filterFolded.isEmpty() || changedOnly;
     bool matched = true;
     if (!filterFolded.isEmpty())
-        matched = row->searchText.contains(filterFolded)
-            || (!row->isGroup() && row->searchValue.contains(filterFolded));
+        matched = matchesFilter(row);
     if (changedOnly)
         matched = matched && isChanged(row);
     // A row under a hidden group is out of reach as much as a hidden row itself.
@@ -302,6 +322,48 @@ bool ConfTree::filterRow(QMyTreeWidgetItem *row, bool groupsReachable)
     if (filtering && below)
         row->setExpanded(true);
     return listed;
+}
+
+QString ConfTree::searchTextOf(const QMyTreeWidgetItem *row, const ConfFormat *format)
+{
+    const ConfRow *model = row->confRow();
+    QString text = model->label() + QLatin1Char('\n') + plainText(model->desc());
+    if (!row->isGroup() && format)
+        text += QLatin1Char('\n') + format->nameOf(row->varId());
+    return text.toCaseFolded();
+}
+
+bool ConfTree::matchesFilter(const QMyTreeWidgetItem *row)
+{
+    // Made for every installed row at once, the first time one is asked.
+    if (search.row.empty() && row->place >= 0) {
+        std::vector<const QTreeWidgetItem *> stack;
+        for (int i = topLevelItemCount() - 1; i >= 0; --i)
+            stack.push_back(topLevelItem(i));
+        while (!stack.empty()) {
+            const auto *item = static_cast<const QMyTreeWidgetItem *>(stack.back());
+            stack.pop_back();
+            if (item->place >= 0) {
+                const auto place = size_t(item->place);
+                if (place >= search.row.size()) {
+                    search.row.resize(place + 1);
+                    search.value.resize(place + 1);
+                }
+                search.row[place] = searchTextOf(item, format);
+                if (!item->isGroup())
+                    search.value[place] = item->text(1).toCaseFolded();
+            }
+            for (int i = item->childCount() - 1; i >= 0; --i)
+                stack.push_back(item->child(i));
+        }
+    }
+    if (row->place >= 0 && size_t(row->place) < search.row.size()) {
+        const auto place = size_t(row->place);
+        return search.row[place].contains(filterFolded) || search.value[place].contains(filterFolded);
+    }
+    // A row the tree did not make is asked as it is.
+    return searchTextOf(row, format).contains(filterFolded)
+        || (!row->isGroup() && row->text(1).toCaseFolded().contains(filterFolded));
 }
 
 void ConfTree::applyFilter()
