@@ -150,12 +150,14 @@ std::unique_ptr<ConfRow> GroupBuilder::variable(XmlElement &element)
         diagOut("No 'var' attribute\n");
         return nullptr;
     }
-    const QString varName = element.attribute(QLatin1String("var"));
-    const int id = format->idOf(varName);
-    if (id < 0) {
-        diagOut("Variable '%s' not found\n", varName.toLocal8Bit().constData());
+    const ConfVar *var = format->varByName(element.attribute(QLatin1String("var")));
+    if (!var) {
+        diagOut("Variable '%s' not found\n", element.attribute(QLatin1String("var")).toLocal8Bit().constData());
         return nullptr;
     }
+    // The format's own copy of the name, so that the row shares it rather than holding another.
+    const QString &varName = var->name;
+    const int id = var->offset;
     const QString label = element.hasAttribute(QLatin1String("name")) ? element.attribute(QLatin1String("name"))
                                                                       : varName;
     QString paragraph;
