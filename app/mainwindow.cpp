@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
 
+#include "app/comdialog.h"
 #include "app/messagespane.h"
+#include "app/modules.h"
 #include "format/confformat.h"
 #include "format/formatid.h"
 #include "tree/lint.h"
@@ -240,6 +242,60 @@ void MainWindow::reloadDescription()
         statusBar()->showMessage(tr("Description %1 reloaded.").arg(tree->formatId), 5000);
     else
         statusBar()->showMessage(tr("Description %1 does not load; nothing changed.").arg(tree->formatId), 5000);
+}
+
+void MainWindow::devID()
+{
+    deviceCommand(DeviceCommand::Identify);
+}
+
+void MainWindow::devDownload()
+{
+    deviceCommand(DeviceCommand::Download);
+}
+
+void MainWindow::devUpload()
+{
+    deviceCommand(DeviceCommand::Upload);
+}
+
+void MainWindow::devFirmware()
+{
+    deviceCommand(DeviceCommand::Firmware);
+}
+
+void MainWindow::devRestore()
+{
+    deviceCommand(DeviceCommand::Restore);
+}
+
+void MainWindow::devProvision()
+{
+    deviceCommand(DeviceCommand::Provision);
+}
+
+void MainWindow::devCOMport()
+{
+    deviceCommand(DeviceCommand::LinkSettings);
+}
+
+void MainWindow::deviceCommand(DeviceCommand command)
+{
+    QString error;
+    if (const DeviceModule *module = modules::device(&error))
+        module->run(*this, command);
+    else
+        modules::reportFailure(error, this);
+}
+
+QString MainWindow::linkText() const
+{
+    const int driver = settings->value(KeyDriver, LinkDriverAuto).toInt();
+    if (driver == LinkDriverAuto)
+        return tr("automatic");
+    if (driver == LinkDriverSerial)
+        return settings->value(KeyPort, QString::fromLatin1(DefaultPort)).toString();
+    return QStringLiteral("USB-HID");
 }
 
 void MainWindow::setDeviceCommandsEnabled(bool enabled)
