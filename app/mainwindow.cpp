@@ -306,10 +306,18 @@ void MainWindow::setDeviceCommandsEnabled(bool enabled)
 
 MainWindow::~MainWindow()
 {
-    settings->setValue(KeySplitter, splitter->saveState());
-    settings->setValue(KeyTree, tree->header()->saveState());
-    settings->setValue(KeyGeometry, geometry());
-    settings->setValue(KeyState, saveState(StateVersion));
+    // Only what differs from the store is written: a window closed as it was opened rewrites
+    // and flushes no file, so it ends without waiting for the disk. The store is read again
+    // first, so that a file changed or removed meanwhile still gets the layout.
+    settings->sync();
+    const auto store = [this](const char *key, const QVariant &value) {
+        if (settings->value(key) != value)
+            settings->setValue(key, value);
+    };
+    store(KeySplitter, splitter->saveState());
+    store(KeyTree, tree->header()->saveState());
+    store(KeyGeometry, geometry());
+    store(KeyState, saveState(StateVersion));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -1,6 +1,7 @@
 // The main window: menus, panes, the close question, and the layout kept in the settings store.
 #include "app/mainwindow.h"
 #include "format/confformat.h"
+#include "tests/support/filecontents.h"
 #include "tests/support/guitest.h"
 #include "tree/confrow.h"
 #include "tree/ui/conftree.h"
@@ -71,6 +72,8 @@ private slots:
     void storedGeometry_usedOnlyWhenValid_data();
     void storedGeometry_usedOnlyWhenValid();
     void layout_writtenOnlyOnDestruction_restoredOnNextConstruction();
+    void layout_rewrittenOnlyWhenItDiffersFromTheStore_data();
+    void layout_rewrittenOnlyWhenItDiffersFromTheStore();
     void close_data();
     void close();
     void close_insideEventLoop_data();
@@ -251,6 +254,60 @@ void TestMainWindow::layout_writtenOnlyOnDestruction_restoredOnNextConstruction(
     QCOMPARE(second.splitterWidget()->sizes(), sizes);
     QCOMPARE(second.saveState(0), mainState);
     QCOMPARE(second.geometry(), QRect(30, 40, 640, 480));
+}
+
+// A comment in the store's file, which a rewrite of the file does not keep.
+const QByteArray Untouched = "; not rewritten\n";
+
+void TestMainWindow::layout_rewrittenOnlyWhenItDiffersFromTheStore_data()
+{
+    QTest::addColumn<QString>("meanwhile");
+    QTest::addColumn<bool>("rewritten");
+    QTest::newRow("nothing moved") << "" << false;
+    QTest::newRow("window moved") << "move" << true;
+    QTest::newRow("store removed") << "remove" << true;
+    QTest::newRow("store edited") << "edit" << true;
+}
+
+void TestMainWindow::layout_rewrittenOnlyWhenItDiffersFromTheStore()
+{
+    QFETCH(QString, meanwhile);
+    QFETCH(bool, rewritten);
+    const QRect stored(30, 40, 640, 480);
+    {
+        MainWindow first;
+        first.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&first));
+        first.setGeometry(stored);
+        QTRY_COMPARE(first.geometry(), stored);
+    }
+    {
+        QFile file(store().fileName());
+        QVERIFY(file.open(QIODevice::Append));
+        QVERIFY(file.write(Untouched) == Untouched.size());
+    }
+
+    {
+        MainWindow second;
+        second.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&second));
+        QCOMPARE(second.geometry(), stored);
+        if (meanwhile == QLatin1String("move"))
+            second.setGeometry(QRect(50, 60, 600, 450));
+        // Behind the window's back, as another program would: its store still holds what it
+        // read at start.
+        if (meanwhile == QLatin1String("remove"))
+            QVERIFY(QFile::remove(store().fileName()));
+        if (meanwhile == QLatin1String("edit"))
+            QVERIFY(writeFile(store().fileName(), "[Window]\nGeometry=@Rect(1 2 300 200)\n"));
+    }
+
+    QCOMPARE(!readFile(store().fileName()).contains(Untouched), rewritten);
+    const QSettings after = store();
+    for (const QString &key : WindowKeys)
+        QVERIFY2(after.contains(key), qPrintable(key));
+    QCOMPARE(after.value(QStringLiteral("Window/Geometry")).toRect(),
+             meanwhile == QLatin1String("move") ? QRect(50, 60, 600, 450) : stored);
 }
 
 void TestMainWindow::close_data()
