@@ -1,5 +1,6 @@
 // The main window: menus, panes, the close question, and the layout kept in the settings store.
 #include "app/mainwindow.h"
+#include "app/messagespane.h"
 #include "format/confformat.h"
 #include "tests/support/filecontents.h"
 #include "tests/support/guitest.h"
@@ -23,6 +24,7 @@
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QToolBar>
+#include <QTreeWidget>
 
 namespace {
 
@@ -74,6 +76,8 @@ private slots:
     void layout_writtenOnlyOnDestruction_restoredOnNextConstruction();
     void layout_rewrittenOnlyWhenItDiffersFromTheStore_data();
     void layout_rewrittenOnlyWhenItDiffersFromTheStore();
+    void messagesPane_showsItsListHoweverItOpens_data();
+    void messagesPane_showsItsListHoweverItOpens();
     void close_data();
     void close();
     void close_insideEventLoop_data();
@@ -308,6 +312,49 @@ void TestMainWindow::layout_rewrittenOnlyWhenItDiffersFromTheStore()
         QVERIFY2(after.contains(key), qPrintable(key));
     QCOMPARE(after.value(QStringLiteral("Window/Geometry")).toRect(),
              meanwhile == QLatin1String("move") ? QRect(50, 60, 600, 450) : stored);
+}
+
+void TestMainWindow::messagesPane_showsItsListHoweverItOpens_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("View menu") << "menu";
+    QTest::newRow("messages of a command") << "messages";
+    QTest::newRow("left open last time") << "restored";
+}
+
+void TestMainWindow::messagesPane_showsItsListHoweverItOpens()
+{
+    QFETCH(QString, how);
+    if (how == QLatin1String("restored")) {
+        MainWindow last;
+        last.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&last));
+        last.messagesPane()->show();
+    }
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    MessagesPane *pane = window.messagesPane();
+    QCOMPARE(pane->isVisible(), how == QLatin1String("restored"));
+    if (how == QLatin1String("menu"))
+        actionNamed(window, QStringLiteral("Messages"))->trigger();
+    Diagnostic d;
+    d.text = QStringLiteral("Bad value\n");
+    d.severity = DiagSeverity::Error;
+    if (how == QLatin1String("messages")) {
+        pane->setMessages({d});
+        pane->show();
+    }
+
+    QVERIFY(pane->isVisible());
+    auto *list = qobject_cast<QTreeWidget *>(pane->widget());
+    QVERIFY(list);
+    QTRY_VERIFY(list->isVisible());
+    QCOMPARE(list->columnCount(), 3);
+    QVERIFY(list->width() > 0 && list->height() > 0);
+    pane->setMessages({d});
+    QCOMPARE(pane->text(), QStringLiteral("Error\t\tBad value"));
+    QCOMPARE(list->topLevelItemCount(), 1);
 }
 
 void TestMainWindow::close_data()
