@@ -16,8 +16,8 @@ void run(MainWindow &window, DeviceCommand command)
 
 const DeviceModule &linkedDeviceModule()
 {
-    // Taken at the first call, by then bound: in a module, diagReport is the program's own when
-    // the program shares its symbols, and the module's copy when it does not.
+    // diagReport as bound where this is built: in a module, the program's own, unless the
+    // module was built with a copy of the diagnostics channel, which the program then refuses.
     static const DeviceModule module{DeviceModuleAbi, reinterpret_cast<const void *>(&diagReport),
                                      sizeof(MainWindow), run, simulatedHidFromEnvironment};
     return module;

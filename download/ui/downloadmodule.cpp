@@ -7,8 +7,8 @@
 
 extern "C" Q_DECL_EXPORT const DownloadModule *vant_conf_download_module()
 {
-    // Taken here, where the dynamic linker has bound diagReport: to the program's own when
-    // the program shares its symbols, to the copy in this module when it does not.
+    // diagReport as the dynamic linker bound it here: the program's own, unless this module
+    // was built with a copy of the diagnostics channel, which the program then refuses.
     static const DownloadModule module{DownloadModuleAbi, reinterpret_cast<const void *>(&diagReport),
                                        runFormatDownload};
     return &module;
