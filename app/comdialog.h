@@ -38,6 +38,11 @@ class COMDialog : public Ui_COMDialog
 constexpr const char *KeyReviewBeforeUpload = "Device/ReviewBeforeUpload";
 constexpr const char *KeyKeepBackups = "Device/Backups";
 
+// The link the device commands use: the driver (an index of the driver list) and the serial port.
+constexpr const char *KeyDriver = "Link/Driver";
+constexpr const char *KeyPort = "Link/COMPort";
+constexpr const char *DefaultPort = "COM1";
+
 // The indices of the driver list, which are also the values of "Link/Driver".
 enum LinkDriver { LinkDriverAuto = 0, LinkDriverSerial = 1, LinkDriverHid = 2 };
 

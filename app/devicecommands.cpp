@@ -26,15 +26,38 @@
 
 namespace {
 
-const char *const KeyDriver = "Link/Driver";
-const char *const KeyPort = "Link/COMPort";
-const char *const DefaultPort = "COM1";
-
 // The result of a worker whose thread never ran: no result code of the link, so the user
 // is told "Unknown error." rather than a success.
 const int WorkerNeverRan = -1;
 
 } // namespace
+
+void MainWindow::runDeviceCommand(DeviceCommand command)
+{
+    switch (command) {
+    case DeviceCommand::Identify:
+        identifyDevice();
+        break;
+    case DeviceCommand::Download:
+        downloadFromDevice();
+        break;
+    case DeviceCommand::Upload:
+        uploadToDevice();
+        break;
+    case DeviceCommand::Firmware:
+        updateFirmware();
+        break;
+    case DeviceCommand::Restore:
+        restoreBackup();
+        break;
+    case DeviceCommand::Provision:
+        provisionDevices();
+        break;
+    case DeviceCommand::LinkSettings:
+        editLinkSettings();
+        break;
+    }
+}
 
 Device *MainWindow::devCreate()
 {
@@ -75,16 +98,6 @@ void MainWindow::devError(int code)
         QMessageBox::critical(this, tr("Error"), deviceResultMessage(code));
 }
 
-QString MainWindow::linkText() const
-{
-    const int driver = settings->value(KeyDriver, LinkDriverAuto).toInt();
-    if (driver == LinkDriverAuto)
-        return tr("automatic");
-    if (driver == LinkDriverSerial)
-        return settings->value(KeyPort, QString::fromLatin1(DefaultPort)).toString();
-    return QStringLiteral("USB-HID");
-}
-
 int MainWindow::devRunOn(Device &worker, const std::function<void(Device &)> &start, bool reportFailure)
 {
     const DiagCollector collector;
@@ -107,7 +120,7 @@ std::unique_ptr<Device> MainWindow::devRun(const std::function<void(Device &)> &
     return devRunOn(*worker, start) == Ok ? std::move(worker) : nullptr;
 }
 
-void MainWindow::devID()
+void MainWindow::identifyDevice()
 {
     const TransferLock lock(transferRunning);
     if (!lock.acquired())
@@ -120,7 +133,7 @@ void MainWindow::devID()
                              tr("Hardware ID: %1\nSoftware ID: %2").arg(worker->hardwareId(), worker->softwareId()));
 }
 
-void MainWindow::devDownload()
+void MainWindow::downloadFromDevice()
 {
     const TransferLock lock(transferRunning);
     if (!lock.acquired())
@@ -158,7 +171,7 @@ void MainWindow::devDownload()
     }
 }
 
-void MainWindow::devCOMport()
+void MainWindow::editLinkSettings()
 {
     // One thing at a time (see TransferLock): no port list while a command may be opening a port.
     if (transferRunning)

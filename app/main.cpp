@@ -1,7 +1,9 @@
+#include "app/devicemodule.h"
 #include "app/mainwindow.h"
+#include "app/modules.h"
 #include "app/startup.h"
 #include "device/hidbackend.h"
-#include "device/sim/simhidenv.h"
+#include "download/ui/descriptiondownload.h"
 #include "format/appidentity.h"
 #include "format/datafolders.h"
 
@@ -23,9 +25,19 @@ int main(int argc, char *argv[])
     // VANT_HID_SIM=<image file>: a simulated HID device, to try the program without the hardware.
     // Made before the window, so it outlives every worker the window starts. A relative path
     // names a file where the program was started, which need not stay the working directory.
-    if (const QString image = qEnvironmentVariable("VANT_HID_SIM"); !image.isEmpty())
+    // The simulated devices live in the device module, which is then loaded at once; a module
+    // that does not load is said here, and again by each device command in its box.
+    std::unique_ptr<HidBackend> simulatedHid;
+    if (const QString image = qEnvironmentVariable("VANT_HID_SIM"); !image.isEmpty()) {
         qputenv("VANT_HID_SIM", QFile::encodeName(QFileInfo(image).absoluteFilePath()));
-    const std::unique_ptr<HidBackend> simulatedHid = simulatedHidFromEnvironment();
+        QString error;
+        if (const DeviceModule *devices = modules::device(&error))
+            simulatedHid = devices->simulatedHid();
+        else
+            modules::reportFailure(error, nullptr);
+    }
+    // A missing description is fetched by the dialog of the download module, loaded then.
+    setDescriptionDownload(modules::downloadDescription);
 
     QTranslator qtTranslator;
     Startup::installTranslation(qtTranslator, QStringLiteral("qt_"), Startup::installedTranslationFolders());

@@ -1,6 +1,8 @@
 #include "app/mainwindow.h"
 
+#include "app/comdialog.h"
 #include "app/messagespane.h"
+#include "app/modules.h"
 #include "format/confformat.h"
 #include "format/formatid.h"
 #include "tree/lint.h"
@@ -242,6 +244,60 @@ void MainWindow::reloadDescription()
         statusBar()->showMessage(tr("Description %1 does not load; nothing changed.").arg(tree->formatId), 5000);
 }
 
+void MainWindow::devID()
+{
+    deviceCommand(DeviceCommand::Identify);
+}
+
+void MainWindow::devDownload()
+{
+    deviceCommand(DeviceCommand::Download);
+}
+
+void MainWindow::devUpload()
+{
+    deviceCommand(DeviceCommand::Upload);
+}
+
+void MainWindow::devFirmware()
+{
+    deviceCommand(DeviceCommand::Firmware);
+}
+
+void MainWindow::devRestore()
+{
+    deviceCommand(DeviceCommand::Restore);
+}
+
+void MainWindow::devProvision()
+{
+    deviceCommand(DeviceCommand::Provision);
+}
+
+void MainWindow::devCOMport()
+{
+    deviceCommand(DeviceCommand::LinkSettings);
+}
+
+void MainWindow::deviceCommand(DeviceCommand command)
+{
+    QString error;
+    if (const DeviceModule *module = modules::device(&error))
+        module->run(*this, command);
+    else
+        modules::reportFailure(error, this);
+}
+
+QString MainWindow::linkText() const
+{
+    const int driver = settings->value(KeyDriver, LinkDriverAuto).toInt();
+    if (driver == LinkDriverAuto)
+        return tr("automatic");
+    if (driver == LinkDriverSerial)
+        return settings->value(KeyPort, QString::fromLatin1(DefaultPort)).toString();
+    return QStringLiteral("USB-HID");
+}
+
 void MainWindow::setDeviceCommandsEnabled(bool enabled)
 {
     for (QAction *action : deviceMenu->actions())
@@ -250,10 +306,18 @@ void MainWindow::setDeviceCommandsEnabled(bool enabled)
 
 MainWindow::~MainWindow()
 {
-    settings->setValue(KeySplitter, splitter->saveState());
-    settings->setValue(KeyTree, tree->header()->saveState());
-    settings->setValue(KeyGeometry, geometry());
-    settings->setValue(KeyState, saveState(StateVersion));
+    // Only what differs from the store is written: a window closed as it was opened rewrites
+    // and flushes no file, so it ends without waiting for the disk. The store is read again
+    // first, so that a file changed or removed meanwhile still gets the layout.
+    settings->sync();
+    const auto store = [this](const char *key, const QVariant &value) {
+        if (settings->value(key) != value)
+            settings->setValue(key, value);
+    };
+    store(KeySplitter, splitter->saveState());
+    store(KeyTree, tree->header()->saveState());
+    store(KeyGeometry, geometry());
+    store(KeyState, saveState(StateVersion));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/devicemodule.h"
 #include "format/diag.h"
 
 #include <QList>
@@ -39,6 +40,11 @@ public:
     // for the real device.
     void setHidBackend(HidBackend *backend) { hidBackend = backend; }
 
+    // One command of the Device menu, as its action runs it. Defined with the device links
+    // (app/devicecommands.cpp), which this window reaches only through the device module's
+    // table: the window's own code never calls it.
+    void runDeviceCommand(DeviceCommand command);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -46,6 +52,7 @@ protected slots:
     void fileOpen();
     void fileSave();
     void fileSaveBin();
+    // Each runs its command through the device module, which is loaded on the first.
     void devID();
     void devDownload();
     void devUpload();
@@ -56,6 +63,15 @@ protected slots:
 
 private:
     void buildWorkbench();
+    void deviceCommand(DeviceCommand command);
+    // The device commands proper, in the device module.
+    void identifyDevice();
+    void downloadFromDevice();
+    void uploadToDevice();
+    void updateFirmware();
+    void restoreBackup();
+    void provisionDevices();
+    void editLinkSettings();
     // The title names what is shown (a file, or the device's software id) and marks changes.
     void setShownName(const QString &name);
     void updateTitleAndStatus();

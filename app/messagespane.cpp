@@ -24,9 +24,16 @@ QString severityText(DiagSeverity severity)
 } // namespace
 
 MessagesPane::MessagesPane(QWidget *parent)
-    : QDockWidget(tr("Messages"), parent), list(new QTreeWidget(this))
+    : QDockWidget(tr("Messages"), parent)
 {
     setObjectName(QStringLiteral("messagesPane"));
+}
+
+QTreeWidget *MessagesPane::messageList()
+{
+    if (list)
+        return list;
+    list = new QTreeWidget(this);
     list->setRootIsDecorated(false);
     list->setHeaderLabels({tr("Severity"), tr("Where"), tr("Message")});
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -36,13 +43,22 @@ MessagesPane::MessagesPane(QWidget *parent)
     connect(copy, &QAction::triggered, this, &MessagesPane::copyAll);
     list->addAction(copy);
     setWidget(list);
+    return list;
+}
+
+void MessagesPane::setVisible(bool visible)
+{
+    if (visible)
+        messageList();
+    QDockWidget::setVisible(visible);
 }
 
 void MessagesPane::setMessages(const QList<Diagnostic> &messages)
 {
-    list->clear();
+    QTreeWidget *rows = messageList();
+    rows->clear();
     for (const Diagnostic &d : messages) {
-        auto *item = new QTreeWidgetItem(list, {severityText(d.severity), d.location.toString(), d.text.trimmed()});
+        auto *item = new QTreeWidgetItem(rows, {severityText(d.severity), d.location.toString(), d.text.trimmed()});
         item->setData(0, Qt::UserRole, int(d.severity));
     }
 }
@@ -50,7 +66,7 @@ void MessagesPane::setMessages(const QList<Diagnostic> &messages)
 QString MessagesPane::text() const
 {
     QStringList lines;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+    for (int i = 0; list && i < list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem *item = list->topLevelItem(i);
         lines << item->text(0) + QLatin1Char('\t') + item->text(1) + QLatin1Char('\t') + item->text(2);
     }

@@ -19,9 +19,16 @@ public:
     // All lines as text, one per message: "severity<TAB>location<TAB>text".
     QString text() const;
 
+    // Makes the list before the pane shows.
+    void setVisible(bool visible) override;
+
 public slots:
     void copyAll() const;
 
 private:
-    QTreeWidget *list;
+    // Most sessions never open the pane, and a second tree view is a noticeable share of the
+    // window's start: the list is made the first time the pane shows or is given messages.
+    QTreeWidget *messageList();
+
+    QTreeWidget *list = nullptr;
 };

@@ -131,7 +131,7 @@ bool MainWindow::uploadImage(const QByteArray &image, const QString &id, const s
     return true;
 }
 
-void MainWindow::devUpload()
+void MainWindow::uploadToDevice()
 {
     const TransferLock lock(transferRunning);
     if (!lock.acquired())
@@ -150,7 +150,7 @@ void MainWindow::devUpload()
     uploadImage(tree->format->pack(), tree->formatId, [this] { tree->setBaseline(); });
 }
 
-void MainWindow::devFirmware()
+void MainWindow::updateFirmware()
 {
     const TransferLock lock(transferRunning);
     if (!lock.acquired())
@@ -171,7 +171,7 @@ void MainWindow::devFirmware()
         QMessageBox::information(this, tr("Information"), tr("Transfer ok."));
 }
 
-void MainWindow::devRestore()
+void MainWindow::restoreBackup()
 {
     const TransferLock lock(transferRunning);
     if (!lock.acquired())
@@ -219,7 +219,7 @@ void MainWindow::devRestore()
     uploadImage(image, backupId);
 }
 
-void MainWindow::devProvision()
+void MainWindow::provisionDevices()
 {
     const TransferLock lock(transferRunning);
     if (!lock.acquired())

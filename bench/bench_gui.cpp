@@ -5,6 +5,7 @@
 //
 // The memory figures come from separate runs of this program ("--rss-child"), so that
 // neither the other measurement nor the description text generated here counts in them.
+// "--startup" measures the start-up alone, for working on it without the longer runs.
 #include "app/mainwindow.h"
 #include "bench/gendescription.h"
 #include "format/confformat.h"
@@ -388,6 +389,7 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments().mid(1);
     if (args.value(0) == QLatin1String("--rss-child"))
         return rssChild(args.mid(1));
+    const bool startupOnly = args.contains(QLatin1String("--startup"));
 
     QTemporaryDir tmp;
     if (!tmp.isValid())
@@ -398,6 +400,8 @@ int main(int argc, char *argv[])
     if (!QDir().mkpath(configHome) || !QDir().mkpath(startDir))
         return 1;
     qputenv("XDG_CONFIG_HOME", configHome.toLocal8Bit());
+    if (startupOnly)
+        return benchStartup(startDir, configHome);
 
     const bench::GeneratedDescription gen = bench::generateDescription();
     const QString path = tmp.filePath(gen.id + QStringLiteral(".xml"));

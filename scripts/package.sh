@@ -8,6 +8,7 @@ bash scripts/deps.sh
 
 # Only the installed programs are built: cpack would otherwise build every test first.
 cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
-cmake --build build-package -j "$(nproc)" --target vant-conf vant-conf-cli vant-devsim vant-conf_lrelease
+cmake --build build-package -j "$(nproc)" --target vant-conf vant-conf-device vant-conf-download vant-conf-cli vant-devsim \
+    vant-conf_lrelease
 (cd build-package && cpack -G DEB)
 ls -1 build-package/vant-conf_*.deb

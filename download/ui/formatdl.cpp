@@ -107,3 +107,9 @@ void FormatDL::reject()
     else
         QDialog::reject();
 }
+
+bool runFormatDownload(const QString &id, QWidget *parent)
+{
+    FormatDL download(id, parent);
+    return download.exec() == QDialog::Accepted;
+}

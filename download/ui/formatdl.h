@@ -42,3 +42,7 @@ private:
     int status = 0;
     bool notStarted = false;
 };
+
+// The dialog for `id` run once over `parent`, as the program's description download
+// (download/ui/descriptiondownload.h): true when it was accepted.
+bool runFormatDownload(const QString &id, QWidget *parent);

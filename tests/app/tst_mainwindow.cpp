@@ -1,6 +1,8 @@
 // The main window: menus, panes, the close question, and the layout kept in the settings store.
 #include "app/mainwindow.h"
+#include "app/messagespane.h"
 #include "format/confformat.h"
+#include "tests/support/filecontents.h"
 #include "tests/support/guitest.h"
 #include "tree/confrow.h"
 #include "tree/ui/conftree.h"
@@ -22,6 +24,7 @@
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QToolBar>
+#include <QTreeWidget>
 
 namespace {
 
@@ -71,6 +74,10 @@ private slots:
     void storedGeometry_usedOnlyWhenValid_data();
     void storedGeometry_usedOnlyWhenValid();
     void layout_writtenOnlyOnDestruction_restoredOnNextConstruction();
+    void layout_rewrittenOnlyWhenItDiffersFromTheStore_data();
+    void layout_rewrittenOnlyWhenItDiffersFromTheStore();
+    void messagesPane_showsItsListHoweverItOpens_data();
+    void messagesPane_showsItsListHoweverItOpens();
     void close_data();
     void close();
     void close_insideEventLoop_data();
@@ -251,6 +258,103 @@ void TestMainWindow::layout_writtenOnlyOnDestruction_restoredOnNextConstruction(
     QCOMPARE(second.splitterWidget()->sizes(), sizes);
     QCOMPARE(second.saveState(0), mainState);
     QCOMPARE(second.geometry(), QRect(30, 40, 640, 480));
+}
+
+// A comment in the store's file, which a rewrite of the file does not keep.
+const QByteArray Untouched = "; not rewritten\n";
+
+void TestMainWindow::layout_rewrittenOnlyWhenItDiffersFromTheStore_data()
+{
+    QTest::addColumn<QString>("meanwhile");
+    QTest::addColumn<bool>("rewritten");
+    QTest::newRow("nothing moved") << "" << false;
+    QTest::newRow("window moved") << "move" << true;
+    QTest::newRow("store removed") << "remove" << true;
+    QTest::newRow("store edited") << "edit" << true;
+}
+
+void TestMainWindow::layout_rewrittenOnlyWhenItDiffersFromTheStore()
+{
+    QFETCH(QString, meanwhile);
+    QFETCH(bool, rewritten);
+    const QRect stored(30, 40, 640, 480);
+    {
+        MainWindow first;
+        first.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&first));
+        first.setGeometry(stored);
+        QTRY_COMPARE(first.geometry(), stored);
+    }
+    {
+        QFile file(store().fileName());
+        QVERIFY(file.open(QIODevice::Append));
+        QVERIFY(file.write(Untouched) == Untouched.size());
+    }
+
+    {
+        MainWindow second;
+        second.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&second));
+        QCOMPARE(second.geometry(), stored);
+        if (meanwhile == QLatin1String("move"))
+            second.setGeometry(QRect(50, 60, 600, 450));
+        // Behind the window's back, as another program would: its store still holds what it
+        // read at start.
+        if (meanwhile == QLatin1String("remove"))
+            QVERIFY(QFile::remove(store().fileName()));
+        if (meanwhile == QLatin1String("edit"))
+            QVERIFY(writeFile(store().fileName(), "[Window]\nGeometry=@Rect(1 2 300 200)\n"));
+    }
+
+    QCOMPARE(!readFile(store().fileName()).contains(Untouched), rewritten);
+    const QSettings after = store();
+    for (const QString &key : WindowKeys)
+        QVERIFY2(after.contains(key), qPrintable(key));
+    QCOMPARE(after.value(QStringLiteral("Window/Geometry")).toRect(),
+             meanwhile == QLatin1String("move") ? QRect(50, 60, 600, 450) : stored);
+}
+
+void TestMainWindow::messagesPane_showsItsListHoweverItOpens_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("View menu") << "menu";
+    QTest::newRow("messages of a command") << "messages";
+    QTest::newRow("left open last time") << "restored";
+}
+
+void TestMainWindow::messagesPane_showsItsListHoweverItOpens()
+{
+    QFETCH(QString, how);
+    if (how == QLatin1String("restored")) {
+        MainWindow last;
+        last.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&last));
+        last.messagesPane()->show();
+    }
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    MessagesPane *pane = window.messagesPane();
+    QCOMPARE(pane->isVisible(), how == QLatin1String("restored"));
+    if (how == QLatin1String("menu"))
+        actionNamed(window, QStringLiteral("Messages"))->trigger();
+    Diagnostic d;
+    d.text = QStringLiteral("Bad value\n");
+    d.severity = DiagSeverity::Error;
+    if (how == QLatin1String("messages")) {
+        pane->setMessages({d});
+        pane->show();
+    }
+
+    QVERIFY(pane->isVisible());
+    auto *list = qobject_cast<QTreeWidget *>(pane->widget());
+    QVERIFY(list);
+    QTRY_VERIFY(list->isVisible());
+    QCOMPARE(list->columnCount(), 3);
+    QVERIFY(list->width() > 0 && list->height() > 0);
+    pane->setMessages({d});
+    QCOMPARE(pane->text(), QStringLiteral("Error\t\tBad value"));
+    QCOMPARE(list->topLevelItemCount(), 1);
 }
 
 void TestMainWindow::close_data()

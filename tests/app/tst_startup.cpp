@@ -125,6 +125,8 @@ private slots:
     void libraryPaths();
     void realProgram_endsWithZeroAndSavesLayout_data();
     void realProgram_endsWithZeroAndSavesLayout();
+    void realProgram_simulatedDevices_data();
+    void realProgram_simulatedDevices();
 
 private:
     QString savedCwd;
@@ -380,6 +382,49 @@ void TestStartup::realProgram_endsWithZeroAndSavesLayout()
     QCOMPARE(saved.value(QStringLiteral("Window/Geometry")).toRect(), after);
     for (const char *key : {"Window/State", "Window/Tree", "Window/Splitter"})
         QVERIFY2(!saved.value(QString::fromLatin1(key)).toByteArray().isEmpty(), key);
+}
+
+void TestStartup::realProgram_simulatedDevices_data()
+{
+    QTest::addColumn<bool>("moduleBeside");
+    QTest::newRow("device module beside the program") << true;
+    QTest::newRow("device module missing") << false;
+}
+
+// Simulated devices are made by the device module, loaded at start for them; without the
+// module the program says so and runs on to its end.
+void TestStartup::realProgram_simulatedDevices()
+{
+    QFETCH(bool, moduleBeside);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QString program = BinDir + QStringLiteral("/vant-conf");
+    if (!moduleBeside) {
+        QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("bin"))));
+        QVERIFY(QFile::copy(program, dir.filePath(QStringLiteral("bin/vant-conf"))));
+        program = dir.filePath(QStringLiteral("bin/vant-conf"));
+    }
+
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("VANT_CONF_QUIT_AFTER_MS"), QStringLiteral("200"));
+    env.insert(QStringLiteral("VANT_HID_SIM"), dir.filePath(QStringLiteral("device.bin")));
+    run.setProcessEnvironment(env);
+    run.setWorkingDirectory(work->path());
+    run.start(program, {});
+    QVERIFY2(run.waitForStarted(10000), qPrintable(run.errorString()));
+    QVERIFY2(run.waitForFinished(30000), "the program did not end");
+    QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.exitCode(), 0);
+    const QString errors = QString::fromLocal8Bit(run.readAllStandardError());
+    if (moduleBeside)
+        QVERIFY2(!errors.contains(QLatin1String("Cannot load")), qPrintable(errors));
+    else
+        QVERIFY2(errors.contains(QLatin1String("Cannot load a module of the program: vant-conf-device.so is in none of ")),
+                 qPrintable(errors));
 }
 
 VANT_GUI_TEST_MAIN(TestStartup)

@@ -41,6 +41,10 @@ done
 for f in bin/vant-conf bin/vant-conf-cli bin/vant-devsim; do
     [ -x "$prefix/$f" ] || fail "$f is not executable"
 done
+# The window's modules, in the library folder (lib/ or lib/<multiarch>/) under vant-conf/.
+for m in vant-conf-device.so vant-conf-download.so; do
+    [ -n "$(find "$prefix/lib" -path "*/vant-conf/$m" -type f 2>/dev/null)" ] || fail "missing the module $m"
+done
 while read -r f; do
     cmp -s "$src/confxml/$f" "$share/vant-conf/confxml/$f" || fail "confxml/$f is not installed as shipped"
 done < <(cd "$src/confxml" && find . -type f)
@@ -90,6 +94,11 @@ rm -rf "$data"/*
 expect "the installed window starts and ends" \
     env VANT_CONF_QUIT_AFTER_MS=300 sh -c "cd '$work' && '$prefix/bin/vant-conf'"
 cmp -s "$demo" "$userwork/confxml/VANT-DEMO-1.xml" || fail "the window did not seed the work folder"
+# Simulated devices come from the device module, which the installed window finds in its
+# library folder, not beside itself.
+expect "the installed window loads its device module" \
+    env VANT_CONF_QUIT_AFTER_MS=300 VANT_HID_SIM="$tmp/device.bin" sh -c "cd '$work' && '$prefix/bin/vant-conf'"
+grep -q "Cannot load" "$tmp/last.out" && fail "the installed window did not load its device module: $(cat "$tmp/last.out")"
 
 # Desktop entry and metainfo, when the validators are there (scripts/deps.sh installs them).
 if command -v desktop-file-validate >/dev/null; then

@@ -1,5 +1,5 @@
 // Loading descriptions and value files into the property tree.
-#include "download/ui/formatdl.h"
+#include "download/ui/descriptiondownload.h"
 #include "format/confformat.h"
 #include "format/xmldoc.h"
 #include "tree/ui/conftree.h"
@@ -21,10 +21,7 @@ bool ConfTree::loadFormat(const QString &id)
     const QString path = descriptionPath(id);
     return loadDescriptionById(
         id, [&] { return loadFormatFile(path, id); },
-        [&] {
-            FormatDL download(id, this);
-            return download.exec() == QDialog::Accepted;
-        });
+        [&] { return downloadDescription(id, this); });
 }
 
 bool ConfTree::openConfFile(const QString &fileName)
