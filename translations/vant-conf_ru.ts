@@ -621,6 +621,12 @@ Nothing was written.</source>
         <source>&amp;Provision...</source>
         <translation>&amp;Массовая запись...</translation>
     </message>
+    <message>
+        <source>A module of the program could not be loaded:
+%1</source>
+        <translation>Не удалось загрузить модуль программы:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>MessagesPane</name>
