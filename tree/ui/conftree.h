@@ -58,6 +58,8 @@ public:
 
     // The values a user compares against: those of the last open, download or new
     // description, and of the last save or upload. A variable whose value differs is marked.
+    // A row whose value equals the baseline shows the baseline's text, so whatever changes
+    // the baseline refreshes every row afterwards (valuesChanged()), as this does.
     void setBaseline();
     int changedCount() const;
     bool isChanged(const QTreeWidgetItem *item) const;
