@@ -428,26 +428,8 @@ bool StreamXmlSource::writeMarkup(XmlElement &element, const MarkupForm &form, i
     };
     const int level = depth - 1; // the element is open
     while (advance()) {
-        switch (reader.tokenType()) {
-        case QXmlStreamReader::StartElement: {
-            if (!place(false)) {
-                reportTooDeep(element);
-                return false;
-            }
-            if (!open.back().lastText)
-                indent(int(open.size()) + 1, o);
-            open.back().lastText = false;
-            Open child;
-            child.tag = reader.qualifiedName().toString();
-            o += QLatin1Char('<');
-            o += child.tag;
-            const QXmlStreamAttributes attributes = reader.attributes();
-            for (const QXmlStreamAttribute &attribute : attributes)
-                appendAttribute(attribute.qualifiedName(), attribute.value(), o);
-            open.push_back(std::move(child));
-            break;
-        }
-        case QXmlStreamReader::EndElement: {
+        const QXmlStreamReader::TokenType token = reader.tokenType();
+        if (token == QXmlStreamReader::EndElement) {
             const Open &ended = open.back();
             if (!ended.closed) {
                 o += QLatin1String("/>");
@@ -467,16 +449,38 @@ bool StreamXmlSource::writeMarkup(XmlElement &element, const MarkupForm &form, i
                     o += QLatin1Char('\n');
                 return true;
             }
+            continue;
+        }
+        // The DOM keeps every node but text made of blanks alone (and what cannot stand inside
+        // an element).
+        const bool text = token == QXmlStreamReader::Characters;
+        const bool kept = text ? !reader.isWhitespace()
+                               : token == QXmlStreamReader::StartElement || token == QXmlStreamReader::Comment
+                                     || token == QXmlStreamReader::ProcessingInstruction
+                                     || token == QXmlStreamReader::EntityReference;
+        if (!kept)
+            continue;
+        if (!place(text)) {
+            reportTooDeep(element);
+            return false;
+        }
+        Open &parent = open.back();
+        switch (token) {
+        case QXmlStreamReader::StartElement: {
+            if (!parent.lastText)
+                indent(int(open.size()) + 1, o);
+            parent.lastText = false;
+            Open child;
+            child.tag = reader.qualifiedName().toString();
+            o += QLatin1Char('<');
+            o += child.tag;
+            const QXmlStreamAttributes attributes = reader.attributes();
+            for (const QXmlStreamAttribute &attribute : attributes)
+                appendAttribute(attribute.qualifiedName(), attribute.value(), o);
+            open.push_back(std::move(child));
             break;
         }
         case QXmlStreamReader::Characters:
-            // The DOM keeps no text made of blanks alone.
-            if (reader.isWhitespace())
-                break;
-            if (!place(true)) {
-                reportTooDeep(element);
-                return false;
-            }
             if (reader.isCDATA()) {
                 o += QLatin1String("<![CDATA[");
                 o += reader.text();
@@ -484,44 +488,30 @@ bool StreamXmlSource::writeMarkup(XmlElement &element, const MarkupForm &form, i
             } else {
                 appendEscaped(reader.text(), false, o);
             }
-            open.back().lastText = true;
+            parent.lastText = true;
             break;
         case QXmlStreamReader::Comment:
-            if (!place(false)) {
-                reportTooDeep(element);
-                return false;
-            }
-            if (!open.back().lastText)
+            if (!parent.lastText)
                 indent(int(open.size()) + 1, o);
             o += QLatin1String("<!--");
             o += reader.text();
             o += QLatin1String("-->");
             lineEndDue = true;
-            open.back().lastText = false;
+            parent.lastText = false;
             break;
         case QXmlStreamReader::ProcessingInstruction:
-            if (!place(false)) {
-                reportTooDeep(element);
-                return false;
-            }
             o += QLatin1String("<?");
             o += reader.processingInstructionTarget();
             o += QLatin1Char(' ');
             o += reader.processingInstructionData();
             o += QLatin1String("?>\n");
-            open.back().lastText = false;
+            parent.lastText = false;
             break;
-        case QXmlStreamReader::EntityReference:
-            if (!place(false)) {
-                reportTooDeep(element);
-                return false;
-            }
+        default: // an entity reference
             o += QLatin1Char('&');
             o += reader.name();
             o += QLatin1Char(';');
-            open.back().lastText = false;
-            break;
-        default:
+            parent.lastText = false;
             break;
         }
     }
