@@ -10,11 +10,6 @@
 #include <algorithm>
 
 namespace {
-QString backupPath(const QString &path)
-{
-    return path + QStringLiteral(".bak");
-}
-
 // The document is written by hand rather than with QDomNode::save because the DOM
 // keeps attributes in a hash: the order would change from run to run, and so would
 // every saved file. Attributes are written sorted by name; the layout is that of
@@ -193,6 +188,17 @@ QByteArray serialise(const QDomDocument &doc)
 }
 } // namespace
 
+QString xmlBackupPath(const QString &path)
+{
+    return path + QStringLiteral(".bak");
+}
+
+void reportXmlBackupUsed(const QString &path)
+{
+    diagOutWarning("File '%s' does not load; its backup '%s' was used\n", path.toLocal8Bit().constData(),
+                   xmlBackupPath(path).toLocal8Bit().constData());
+}
+
 QDomDocument loadXmlDocument(const QString &path, bool *ok)
 {
     if (ok)
@@ -208,9 +214,7 @@ QDomDocument loadXmlDocument(const QString &path, bool *ok)
     // declaration or byte-order mark and assumes UTF-8 otherwise.
     if (!doc.setContent(bytes, false, &message, &line, &column)) {
         const DiagContext file(path);
-        const DiagContext where(line, column);
-        diagErr("Parse error for file '%s': %s. At line %d, column %d.\n", path.toLocal8Bit().constData(),
-                message.toLocal8Bit().constData(), line, column);
+        reportXmlParseError(path, message.toLocal8Bit(), line, column);
         return QDomDocument();
     }
     if (ok)
@@ -223,11 +227,9 @@ QDomDocument loadXmlDocumentWithBackup(const QString &path, bool *ok)
     bool loaded = false;
     QDomDocument doc = loadXmlDocument(path, &loaded);
     if (!loaded) {
-        doc = loadXmlDocument(backupPath(path), &loaded);
-        // Said, so that nobody takes the older values or description for the file's own.
+        doc = loadXmlDocument(xmlBackupPath(path), &loaded);
         if (loaded)
-            diagOutWarning("File '%s' does not load; its backup '%s' was used\n", path.toLocal8Bit().constData(),
-                           backupPath(path).toLocal8Bit().constData());
+            reportXmlBackupUsed(path);
     }
     if (ok)
         *ok = loaded;
@@ -245,7 +247,7 @@ bool saveXmlDocument(const QDomDocument &doc, const QString &path)
     // take a device node away, or leave a plain file where a pipe was.
     const QFileInfo target(path);
     const bool special = target.exists() && !target.isFile() && !target.isDir();
-    const QString backup = backupPath(path);
+    const QString backup = xmlBackupPath(path);
     if (!special && QFile::exists(backup))
         QFile::remove(backup);
     // A folder that refuses new names can still hold a file we may write: the save goes

@@ -4,6 +4,12 @@
 #include <QDomDocument>
 #include <QString>
 
+// The copy of path that saveXmlDocument keeps and the readers fall back to.
+QString xmlBackupPath(const QString &path);
+// Says that path did not load and its backup copy was read instead, so that nobody takes the
+// older values or description for the file's own.
+void reportXmlBackupUsed(const QString &path);
+
 // Parses the file without namespace processing. On failure prints why on standard
 // error and returns an empty document with *ok false. ok may be null.
 QDomDocument loadXmlDocument(const QString &path, bool *ok);

@@ -92,11 +92,16 @@ bool XmlGuard::accept(const QXmlStreamReader &reader)
     return false;
 }
 
-void XmlGuard::reportRefusal(const QString &path) const
+void reportXmlParseError(const QString &path, const QByteArray &message, qint64 line, qint64 column)
 {
     const DiagContext where{int(line), int(column)};
-    diagErr("Parse error for file '%s': %s. At line %lld, column %lld.\n", shown(path).constData(), why.constData(),
+    diagErr("Parse error for file '%s': %s. At line %lld, column %lld.\n", shown(path).constData(), message.constData(),
             static_cast<long long>(line), static_cast<long long>(column));
+}
+
+void XmlGuard::reportRefusal(const QString &path) const
+{
+    reportXmlParseError(path, why, line, column);
 }
 
 bool checkXmlDocument(const QString &path, const QByteArray &bytes)

@@ -28,6 +28,10 @@ bool readXmlFile(const QString &path, QByteArray *bytes);
 // parser, which reports them as it always has.
 bool checkXmlDocument(const QString &path, const QByteArray &bytes);
 
+// The line every reader of an XML file says when the file does not parse or is refused, at
+// `line` and `column` of the file; `message` is in the local encoding, as the line is printed.
+void reportXmlParseError(const QString &path, const QByteArray &message, qint64 line, qint64 column);
+
 // The same checks, token by token, for a reader that reads the document anyway: call accept()
 // after every token. False once the document is refused, with the reason kept for
 // reportRefusal(), which prints the line checkXmlDocument prints.

@@ -5,6 +5,7 @@
 
 #include "format/diag.h"
 #include "format/formatid.h"
+#include "format/xmldoc.h"
 #include "format/xmlguard.h"
 #include "format/xmlsource.h"
 #include "tree/treeloader.h"
@@ -100,17 +101,14 @@ bool readStreamed(const QString &file, const QString &shownAs, const QString &ex
             guard.reportRefusal(file);
         } else {
             const DiagContext at(file);
-            const DiagContext where(source.errorLine(), source.errorColumn());
-            diagErr("Parse error for file '%s': %s. At line %d, column %d.\n", file.toLocal8Bit().constData(),
-                    source.errorString().toLocal8Bit().constData(), source.errorLine(), source.errorColumn());
+            reportXmlParseError(file, source.errorString().toLocal8Bit(), source.errorLine(), source.errorColumn());
         }
         return false;
     }
     const QList<Diagnostic> said = hold.take();
     // Said first, so that nobody takes the older description for the file's own.
     if (file != shownAs)
-        diagOutWarning("File '%s' does not load; its backup '%s' was used\n", shownAs.toLocal8Bit().constData(),
-                       file.toLocal8Bit().constData());
+        reportXmlBackupUsed(shownAs);
     for (const Diagnostic &d : said)
         diagReport(d);
     *result = error;
@@ -134,7 +132,7 @@ DescriptionError readDescriptionFile(const QString &path, const QString &expecte
     const DiagContext file(path);
     DescriptionError result = DescriptionError::None;
     if (readStreamed(path, path, expectedId, loader, out, &result)
-        || readStreamed(path + QStringLiteral(".bak"), path, expectedId, loader, out, &result))
+        || readStreamed(xmlBackupPath(path), path, expectedId, loader, out, &result))
         return result;
     out->id.clear();
     return refuse(DescriptionError::Xml, "XML error", out);
