@@ -5,6 +5,8 @@
 // cannot fall behind the window it stands for.
 #pragma once
 
+#include "tests/support/menuentries.h"
+
 #include <QAction>
 #include <QDockWidget>
 #include <QLabel>
@@ -34,9 +36,8 @@ inline QStringList windowOutline(const QMainWindow &window)
     QStringList lines;
     for (QAction *bar : window.menuBar()->actions()) {
         lines << QStringLiteral("menu ") + bar->text();
-        for (QAction *entry : bar->menu()->actions())
-            lines << QStringLiteral("  ") + (entry->isSeparator() ? QStringLiteral("-") : entry->text())
-                         + QLatin1Char('|') + entry->shortcut().toString();
+        for (const QString &entry : menuEntries(bar->menu()))
+            lines << QStringLiteral("  ") + entry;
     }
     for (const QToolBar *bar : window.findChildren<QToolBar *>()) {
         lines << QStringLiteral("tool bar ") + bar->windowTitle();

@@ -4,6 +4,7 @@
 #include "format/confformat.h"
 #include "tests/support/filecontents.h"
 #include "tests/support/guitest.h"
+#include "tests/support/menuentries.h"
 #include "tree/confrow.h"
 #include "tree/ui/conftree.h"
 #include "tree/ui/qmytreewidgetitem.h"
@@ -44,18 +45,6 @@ QAction *actionNamed(const MainWindow &window, const QString &text)
             return a;
     }
     return nullptr;
-}
-
-// One entry per menu item: text and shortcut, or "-" for a separator.
-QStringList describe(const QMenu *menu)
-{
-    QStringList items;
-    const auto actions = menu->actions();
-    for (const QAction *a : actions)
-        items << (a->isSeparator() ? QStringLiteral("-")
-                                   : a->text() + QLatin1Char('|')
-                                         + a->shortcut().toString(QKeySequence::PortableText));
-    return items;
 }
 
 } // namespace
@@ -140,7 +129,7 @@ void TestMainWindow::menus()
     QVERIFY(menu);
     QCOMPARE(menu->title(), title);
     QCOMPARE(menu->parent(), &window);
-    QCOMPARE(describe(menu), items);
+    QCOMPARE(menuEntries(menu), items);
 }
 
 void TestMainWindow::construction_panesAndNothingElse()
